@@ -1,0 +1,4 @@
+#!/bin/sh
+# 1025 category rows: k and 1024-k for k = 0, 1, 2 ...
+k=0
+while [ $k -lt 1025 ]; do echo "$k $((1024 - k))"; k=$((k + 1)); done > BIG.FAC

@@ -1,0 +1,98 @@
+#include "data/line_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace fuzzyart {
+
+namespace {
+constexpr size_t kInitialBuffer = 1 << 20;
+}
+
+LineReader::~LineReader() { close(); }
+
+bool LineReader::open(const std::string& path) {
+  close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  if (buffer_.size() < kInitialBuffer) buffer_.resize(kInitialBuffer);
+  return rewind();
+}
+
+void LineReader::openMemory(std::shared_ptr<const std::string> bytes) {
+  close();
+  memory_ = std::move(bytes);
+  rewind();
+}
+
+void LineReader::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  memory_.reset();
+  begin_ = end_ = 0;
+  eof_ = false;
+  failed_ = false;
+}
+
+bool LineReader::rewind() {
+  begin_ = end_ = 0;
+  failed_ = false;
+  if (memory_ != nullptr) {
+    end_ = memory_->size();
+    eof_ = true;
+    return true;
+  }
+  eof_ = false;
+  return fd_ >= 0 && lseek(fd_, 0, SEEK_SET) == 0;
+}
+
+// Moves the unread rest to the front and reads more behind it, growing the
+// buffer when one line fills it.
+bool LineReader::fill() {
+  if (eof_ || fd_ < 0) return false;
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    if (n > 0) {
+      end_ += static_cast<size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) failed_ = true;
+    eof_ = true;
+    return false;
+  }
+}
+
+bool LineReader::nextLine(std::string_view& line) {
+  const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
+  size_t searchFrom = begin_;
+  for (;;) {
+    const void* feed = std::memchr(base + searchFrom, '\n', end_ - searchFrom);
+    if (feed != nullptr) {
+      size_t stop = static_cast<size_t>(static_cast<const char*>(feed) - base) + 1;
+      line = std::string_view(base + begin_, stop - begin_);
+      begin_ = stop;
+      return true;
+    }
+    size_t scanned = end_ - begin_;
+    if (!fill()) break;
+    base = buffer_.data();
+    searchFrom = begin_ + scanned;
+  }
+  if (failed_ || begin_ == end_) return false;
+  // The last line of a file without a line feed.
+  line = std::string_view(base + begin_, end_ - begin_);
+  begin_ = end_;
+  return true;
+}
+
+}  // namespace fuzzyart

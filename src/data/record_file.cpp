@@ -1,0 +1,164 @@
+#include "data/record_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+namespace fuzzyart {
+
+// The records are written in the machine's own float layout, which the file
+// format fixes as little-endian IEEE 754.
+static_assert(std::endian::native == std::endian::little, "the temporary file holds little-endian floats");
+
+namespace {
+
+constexpr size_t kWriteBuffer = 1 << 20;
+constexpr size_t kReadBlockBytes = 1 << 20;
+
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+RecordWriter::~RecordWriter() { discard(); }
+
+bool RecordWriter::create(const std::string& path) {
+  discard();
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd_ < 0) return false;
+  buffer_.resize(kWriteBuffer);
+  used_ = 0;
+  failed_ = false;
+  return true;
+}
+
+bool RecordWriter::drain() {
+  if (used_ > 0 && !failed_) failed_ = !writeAll(fd_, buffer_.data(), used_);
+  used_ = 0;
+  return !failed_;
+}
+
+bool RecordWriter::write(const float* record, size_t length) {
+  if (fd_ < 0 || failed_) return false;
+  const char* bytes = reinterpret_cast<const char*>(record);
+  size_t size = length * sizeof(float);
+  if (used_ + size > buffer_.size() && !drain()) return false;
+  if (size > buffer_.size()) {
+    failed_ = !writeAll(fd_, bytes, size);
+    return !failed_;
+  }
+  std::memcpy(buffer_.data() + used_, bytes, size);
+  used_ += size;
+  return true;
+}
+
+bool RecordWriter::close() {
+  if (fd_ < 0) return true;
+  bool ok = drain();
+  ok = ::close(fd_) == 0 && ok;
+  fd_ = -1;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  return ok;
+}
+
+void RecordWriter::discard() {
+  if (fd_ >= 0) {
+    drain();
+    ::close(fd_);
+  }
+  fd_ = -1;
+}
+
+RecordReader::~RecordReader() { close(); }
+
+bool RecordReader::open(const std::string& path, size_t recordLength) {
+  close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  length_ = recordLength;
+  size_t perBlock = std::max<size_t>(1, kReadBlockBytes / (sizeof(float) * std::max<size_t>(1, length_)));
+  block_.assign(perBlock * std::max<size_t>(1, length_), 0.0f);
+  rewind();
+  return true;
+}
+
+void RecordReader::openMemory(std::vector<float> records, size_t recordLength) {
+  close();
+  memoryMode_ = true;
+  length_ = recordLength;
+  block_ = std::move(records);
+  rewind();
+}
+
+void RecordReader::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  memoryMode_ = false;
+  block_.clear();
+  block_.shrink_to_fit();
+  blockRecords_ = cursor_ = carryBytes_ = 0;
+  eof_ = false;
+}
+
+void RecordReader::rewind() {
+  cursor_ = 0;
+  carryBytes_ = 0;
+  if (memoryMode_) {
+    blockRecords_ = length_ == 0 ? 0 : block_.size() / length_;
+    eof_ = true;
+    return;
+  }
+  blockRecords_ = 0;
+  eof_ = fd_ < 0 || lseek(fd_, 0, SEEK_SET) != 0;
+}
+
+// Reads the next block behind the carried bytes of an incomplete record.
+bool RecordReader::refill() {
+  if (eof_ || length_ == 0) return false;
+  char* bytes = reinterpret_cast<char*>(block_.data());
+  size_t recordBytes = length_ * sizeof(float);
+  if (carryBytes_ > 0) std::memmove(bytes, bytes + blockRecords_ * recordBytes, carryBytes_);
+  size_t filled = carryBytes_;
+  size_t capacity = block_.size() * sizeof(float);
+  while (filled < capacity) {
+    ssize_t n = ::read(fd_, bytes + filled, capacity - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      eof_ = true;
+      break;
+    }
+    filled += static_cast<size_t>(n);
+  }
+  blockRecords_ = filled / recordBytes;
+  carryBytes_ = filled % recordBytes;
+  cursor_ = 0;
+  return blockRecords_ > 0;
+}
+
+size_t RecordReader::nextBlock(size_t wanted, const float*& records) {
+  if (cursor_ >= blockRecords_ && !refill()) return 0;
+  size_t delivered = std::min(wanted, blockRecords_ - cursor_);
+  records = block_.data() + cursor_ * length_;
+  cursor_ += delivered;
+  return delivered;
+}
+
+const float* RecordReader::next() {
+  const float* record = nullptr;
+  return nextBlock(1, record) == 1 ? record : nullptr;
+}
+
+}  // namespace fuzzyart

@@ -1,0 +1,133 @@
+#include "data/row_reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "run/console.h"
+
+namespace fuzzyart {
+
+namespace {
+
+enum CharClass : unsigned char { kBadChar, kSeparator, kPassedOver, kValueStart, kComment };
+
+struct CharTable {
+  CharClass classes[256];
+  constexpr CharTable() : classes() {
+    for (auto& c : classes) c = kBadChar;
+    for (char c : {' ', '\t', ','}) classes[static_cast<unsigned char>(c)] = kSeparator;
+    // "+", "e" and "E" before a value are passed over like separators; CR and
+    // LF are accepted but never separate two values.
+    for (char c : {'+', 'e', 'E', '\r', '\n'}) classes[static_cast<unsigned char>(c)] = kPassedOver;
+    for (char c = '0'; c <= '9'; ++c) classes[static_cast<unsigned char>(c)] = kValueStart;
+    classes[static_cast<unsigned char>('-')] = kValueStart;
+    classes[static_cast<unsigned char>('.')] = kValueStart;
+    classes[static_cast<unsigned char>('!')] = kComment;
+  }
+  CharClass operator[](char c) const { return classes[static_cast<unsigned char>(c)]; }
+};
+
+constexpr CharTable kChars;
+
+// Once a foreign character is seen, the line is bad unless a "!" anywhere in
+// it makes it a comment.
+LineKind badOrComment(const char* from, const char* end) {
+  return std::memchr(from, '!', static_cast<size_t>(end - from)) != nullptr ? LineKind::kComment : LineKind::kBad;
+}
+
+// Checks the rest of a line after its values have ended.
+LineKind finishLine(const char* p, const char* end) {
+  for (; p < end; ++p) {
+    CharClass c = kChars[*p];
+    if (c == kComment) return LineKind::kComment;
+    if (c == kBadChar) return badOrComment(p, end);
+  }
+  return LineKind::kValues;
+}
+
+}  // namespace
+
+size_t convertFloat(std::string_view text, float& value) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
+  if (ec == std::errc::invalid_argument) return 0;
+  if (ec == std::errc::result_out_of_range) {
+    // Rare: let the C library's conversion tell overflow (infinity) from
+    // underflow (the nearest subnormal or zero).
+    std::string token(begin, ptr);
+    value = std::strtof(token.c_str(), nullptr);
+  }
+  return static_cast<size_t>(ptr - begin);
+}
+
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  count = 0;
+  for (;;) {
+    // Find where the next value begins: a digit, "-" or ".".
+    while (p < end && kChars[*p] != kValueStart) {
+      CharClass c = kChars[*p];
+      if (c == kComment) return LineKind::kComment;
+      if (c == kBadChar) return badOrComment(p, end);
+      ++p;
+    }
+    if (p == end) return LineKind::kValues;
+    float value;
+    size_t used = convertFloat(std::string_view(p, static_cast<size_t>(end - p)), value);
+    if (used == 0) return finishLine(p, end);  // a "-" or "." that begins no number ends the row
+    // A value beyond single precision would poison the ranges in silence.
+    if (std::isinf(value)) {
+      LineKind rest = finishLine(p + used, end);
+      return rest == LineKind::kComment ? rest : LineKind::kBad;
+    }
+    if (count < kMaxColumns) values[count] = value;
+    if (count < INT32_MAX) ++count;
+    p += used;
+    // Text glued to a value is passed over up to the next separator.
+    while (p < end && kChars[*p] != kSeparator) {
+      CharClass c = kChars[*p];
+      if (c == kComment) return LineKind::kComment;
+      if (c == kBadChar) return badOrComment(p, end);
+      ++p;
+    }
+  }
+}
+
+int32_t readDataRow(float* values, LineReader& in, RowShape& shape) {
+  std::string_view line;
+  int32_t count = 0;
+  for (;;) {
+    if (!in.nextLine(line)) {
+      values[0] = 0.0f;
+      return 0;
+    }
+    LineKind kind = scanDataLine(line, values, count);
+    if (kind == LineKind::kComment) continue;
+    if (kind == LineKind::kBad) return -2;
+    break;
+  }
+  values[count < kMaxColumns ? count : kMaxColumns] = 0.0f;
+  if (shape.variableCount != 0 && count != 0 && count != shape.columnCount) {
+    // The line is shown as a text-mode read shows it: a CR before the line
+    // feed does not appear.
+    std::string_view shown = line;
+    bool feed = !shown.empty() && shown.back() == '\n';
+    if (feed) shown.remove_suffix(1);
+    if (feed && !shown.empty() && shown.back() == '\r') shown.remove_suffix(1);
+    consoleErr("\nstr:%.*s%s%d!=%d\n", static_cast<int>(shown.size()), shown.data(), feed ? "\n" : "", count,
+               shape.columnCount);
+    return -1;
+  }
+  if (shape.variableCount == 0) {
+    shape.variableCount = count;
+    shape.columnCount = count;
+  }
+  return count;
+}
+
+}  // namespace fuzzyart

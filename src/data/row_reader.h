@@ -1,0 +1,47 @@
+// The one reader of numbers written as text: data files and category/weight
+// files alike pass through readDataRow.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "data/line_reader.h"
+#include "run/switches.h"
+
+namespace fuzzyart {
+
+// Room for the largest row plus the 0.0 stored after its last value.
+inline constexpr int kRowBufferSize = kMaxColumns + 2;
+
+// The column counts of the current data file, set by the first row that holds
+// values. variableCount may be lowered later to the number of selected
+// columns; the reader only tests it for 0.
+struct RowShape {
+  int32_t variableCount = 0;
+  int32_t columnCount = 0;
+};
+
+// What one line of text holds.
+enum class LineKind { kComment, kBad, kValues };
+
+// Scans one line (with or without its line feed): a line holding "!" is a
+// comment; a line holding a character outside digits, blank, tab, comma, ".",
+// "+", "-", "e", "E", CR and LF is bad, and so is a value beyond single
+// precision's range. Otherwise the values are converted into values[] (at most
+// kMaxColumns stored, every one counted) and their number is put in count.
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
+
+// Reads the next data row into values (room for kRowBufferSize floats):
+//   n > 0  a row of n values, then 0.0 stored after them
+//   0      end of data: end of file, a read error, or a line without values
+//   -1     a row whose count differs from columnCount (after the "\nstr:" line)
+//   -2     a line with a character outside the allowed set
+int32_t readDataRow(float* values, LineReader& in, RowShape& shape);
+
+// Converts the decimal number at the start of text, as formatted input's "%f"
+// does, correctly rounded to single precision. Returns the characters used (0
+// when none convert); out-of-range magnitudes give infinity or the nearest
+// subnormal.
+size_t convertFloat(std::string_view text, float& value);
+
+}  // namespace fuzzyart

@@ -1,0 +1,85 @@
+#include "engine/resonance.h"
+
+#include "engine/choice_kernel.h"
+#include "engine/reference_kernel.h"
+
+namespace fuzzyart {
+
+float inputDenominator(float alpha, std::span<const float> input) {
+  float sum = alpha;
+  for (float x : input) sum += x;
+  return sum;
+}
+
+SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
+                           float vigilance) {
+  const int count = static_cast<int>(choices.size());
+  // The first category tested: the highest choice value of 0 or more (a
+  // not-a-number value never competes).
+  int first = -1;
+  float best = 0.0f;
+  for (int j = 0; j < count; ++j) {
+    float c = choices[j];
+    if (c >= 0.0f && (first < 0 || c > best)) {
+      first = j;
+      best = c;
+    }
+  }
+  if (first < 0) return {SearchOutcome::kNoCategory};
+  if (inputSum == 0.0f) return {SearchOutcome::kZeroInputSum};
+  if (passesVigilance(numerators[first], inputSum, vigilance)) return {SearchOutcome::kResonance, first};
+
+  // The first choice was reset: the winner is the best of those that pass.
+  int winner = -1;
+  for (int j = 0; j < count; ++j) {
+    float c = choices[j];
+    if (j == first || !(c >= 0.0f) || (winner >= 0 && !(c > best))) continue;
+    if (passesVigilance(numerators[j], inputSum, vigilance)) {
+      winner = j;
+      best = c;
+    }
+  }
+  if (winner < 0) return {SearchOutcome::kNoCategory};
+  return {SearchOutcome::kResonance, winner};
+}
+
+void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta) {
+  const double b = beta;
+  const double keep = oneMinusBeta;
+  for (size_t i = 0; i < input.size(); ++i) {
+    int k = static_cast<int>(i);
+    float w = table.weight(winner, k);
+    float m = input[i] < w ? input[i] : w;
+    table.setWeight(winner, k, static_cast<float>(b * m + keep * w));
+  }
+  table.refreshDenominator(winner);
+}
+
+}  // namespace fuzzyart
+
+namespace fuzzyart {
+
+RowDecision classifyRow(const CategoryTable& table, std::span<const float> input, float vigilance,
+                        ChoiceScratch& scratch) {
+  RowDecision decision;
+#ifdef FUZZYART_PLAIN_ENGINE
+  if (referenceChoices(table, input, scratch.choices) >= 0) {
+    decision.zeroCategorySum = true;
+    return decision;
+  }
+  decision.search = referenceSearch(table, input, vigilance, scratch.choices);
+#else
+  if (table.anyZeroDenominator()) {
+    decision.zeroCategorySum = true;
+    return decision;
+  }
+  computeChoices(table, input.data(), scratch);
+  const auto count = static_cast<size_t>(table.count());
+  decision.search = findResonance(std::span<const float>(scratch.choices, count),
+                                  std::span<const float>(scratch.numerators, count),
+                                  inputDenominator(table.alpha(), input), vigilance);
+#endif
+  return decision;
+}
+
+}  // namespace fuzzyart

@@ -1,0 +1,64 @@
+// The search for the resonating category, the match test and the learning
+// rule: plain functions over the category table, with no I/O. The pass loops
+// turn their outcomes into messages.
+#pragma once
+
+#include <span>
+
+#include "engine/category_table.h"
+
+namespace fuzzyart {
+
+// Alpha plus the sum of the input's values, summed in index order in single
+// precision: the denominator of the match function.
+float inputDenominator(float alpha, std::span<const float> input);
+
+// The match test: |I ^ w_J| / (Alpha + |I|), in double precision without
+// rounding to single first, must not be below the vigilance.
+inline bool passesVigilance(float numerator, float inputSum, float vigilance) {
+  return !(double{numerator} / double{inputSum} < double{vigilance});
+}
+
+enum class SearchOutcome {
+  kResonance,     // winner holds the category that passed
+  kNoCategory,    // every category was reset (or none can compete)
+  kZeroInputSum,  // a category was to be tested but Alpha + |I| is zero
+};
+
+struct SearchResult {
+  SearchOutcome outcome;
+  int winner = -1;
+};
+
+// The categories compete in order of decreasing choice value, the lower index
+// first on equal values; only choice values of 0 or more are tested, and the
+// first that passes the match test wins. Since the numerators and choice
+// values are fixed for the row, this equals testing, resetting and searching
+// again, without the repeated searches.
+SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
+                           float vigilance);
+
+// The learning rule for category J: w = Beta * min(I, w) + (1 - Beta) * w,
+// computed in double precision from single-precision operands and rounded
+// once; then J's denominator is brought up to date.
+void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta);
+
+}  // namespace fuzzyart
+
+namespace fuzzyart {
+
+struct ChoiceScratch;
+
+// What one row meets: a category with a zero denominator (which stops the
+// run), or the outcome of the search.
+struct RowDecision {
+  bool zeroCategorySum = false;
+  SearchResult search{SearchOutcome::kNoCategory};
+};
+
+// Choice values of every category for the input, then the search. Reads the
+// table only.
+RowDecision classifyRow(const CategoryTable& table, std::span<const float> input, float vigilance,
+                        ChoiceScratch& scratch);
+
+}  // namespace fuzzyart

@@ -1,0 +1,118 @@
+#include "run/keyboard.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "run/console.h"
+
+namespace fuzzyart {
+
+namespace {
+
+volatile sig_atomic_t stopSignal = 0;
+
+bool rawModeActive = false;
+termios savedTerminal{};
+
+// The keyboard is polled at most once per millisecond: a system call per row
+// would cost more than the row itself on small inputs, and no one types faster.
+timespec lastPoll{};
+
+void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
+
+bool isKeyboard() { return isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+
+bool keyWaiting() {
+  pollfd fd{STDIN_FILENO, POLLIN, 0};
+  return poll(&fd, 1, 0) == 1 && (fd.revents & POLLIN) != 0;
+}
+
+bool pollDue() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  long elapsedNs = (now.tv_sec - lastPoll.tv_sec) * 1000000000L + (now.tv_nsec - lastPoll.tv_nsec);
+  if (elapsedNs >= 0 && elapsedNs < 1000000L) return false;
+  lastPoll = now;
+  return true;
+}
+
+}  // namespace
+
+void installSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+void resetCancelRequest() {
+  stopSignal = 0;
+  lastPoll = timespec{};
+}
+
+void flushKeyboard() {
+  if (isKeyboard()) tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+void checkStopSignal() {
+  if (stopSignal != 0) cancelRun();
+}
+
+void pollCancel() {
+  if (stopSignal != 0) cancelRun();
+  if (!rawModeActive || !pollDue()) return;
+  if (keyWaiting()) cancelRun();
+}
+
+void cancelRun() {
+  consoleErr("\nINFO: Program cancelled.\n");
+  flushKeyboard();
+  throw RunStop{kExitUsageOrCancel};
+}
+
+void waitForEnter() {
+  int fd = STDIN_FILENO;
+  for (;;) {
+    if (stopSignal != 0) cancelRun();
+    pollfd p{fd, POLLIN, 0};
+    int ready = poll(&p, 1, 200);
+    if (ready < 0 && errno != EINTR) return;
+    if (ready > 0) {
+      char c;
+      while (read(fd, &c, 1) < 0 && errno == EINTR) {
+      }
+      return;
+    }
+  }
+}
+
+KeyboardMode::KeyboardMode() {
+  if (!isKeyboard() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
+  termios raw = savedTerminal;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+  rawModeActive = true;
+  // Keys typed before the program started sat in the line editor until now;
+  // they must not cancel the run.
+  tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+KeyboardMode::~KeyboardMode() {
+  if (!rawModeActive) return;
+  tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  rawModeActive = false;
+}
+
+}  // namespace fuzzyart

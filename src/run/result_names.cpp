@@ -1,0 +1,35 @@
+#include "run/result_names.h"
+
+#include "run/switches.h"
+
+namespace fuzzyart {
+
+std::string finalPathComponent(const std::string& name) {
+  size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string replaceExtension(const std::string& name, const std::string& extension) {
+  size_t slash = name.rfind('/');
+  size_t componentStart = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = name.find('.', componentStart);
+  return (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
+}
+
+bool isResultName(const std::string& name) {
+  std::string upper = name;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  for (const char* extension : {kWeightExtension, kValueExtension, kTempExtension, kCentreExtension}) {
+    if (upper.find(extension) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string temporaryName(const std::string& dataName, const std::string& tempPath) {
+  if (tempPath.empty()) return replaceExtension(dataName, kTempExtension);
+  return tempPath + replaceExtension(finalPathComponent(dataName), kTempExtension);
+}
+
+}  // namespace fuzzyart

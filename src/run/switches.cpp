@@ -1,0 +1,289 @@
+#include "run/switches.h"
+
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "run/console.h"
+#include "run/keyboard.h"
+
+namespace fuzzyart {
+
+namespace {
+
+constexpr const char* kAllowedSwitchCharacters = "1234567890.WQBXNMDVFRIKGCT-";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal integer: an optional sign and the digits that follow, up to the
+// first other character; no digits read as 0. Saturates at the 32-bit range.
+int32_t readInteger(const std::string& text, size_t& pos) {
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  int64_t value = 0;
+  while (pos < text.size() && isDigit(text[pos])) {
+    if (value <= INT64_C(1) << 40) value = value * 10 + (text[pos] - '0');
+    ++pos;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+// A decimal floating-point number (sign, digits, point, exponent), stopping at
+// the first character that cannot continue it; no number reads as 0. Stored
+// in single precision, correctly rounded.
+float readNumber(const std::string& text, size_t pos) {
+  size_t start = pos;
+  if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) ++pos;
+  size_t digits = 0;
+  while (pos < text.size() && isDigit(text[pos])) ++pos, ++digits;
+  if (pos < text.size() && text[pos] == '.') {
+    ++pos;
+    while (pos < text.size() && isDigit(text[pos])) ++pos, ++digits;
+  }
+  if (digits == 0) return 0.0f;
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    size_t e = pos + 1;
+    if (e < text.size() && (text[e] == '-' || text[e] == '+')) ++e;
+    if (e < text.size() && isDigit(text[e])) {
+      while (e < text.size() && isDigit(text[e])) ++e;
+      pos = e;
+    }
+  }
+  // strtof rounds correctly and gives infinity or the nearest subnormal where
+  // the value is out of range; the program never changes LC_NUMERIC from "C".
+  std::string token = text.substr(start, pos - start);
+  return std::strtof(token.c_str(), nullptr);
+}
+
+// Position of the first occurrence of a switch letter, or npos.
+size_t findLetter(const std::string& text, char letter) { return text.find(letter); }
+
+bool followedByMinus(const std::string& text, size_t at) { return at + 1 < text.size() && text[at + 1] == '-'; }
+
+int32_t readColumnNumber(const std::string& text, size_t& pos, RunSettings& settings) {
+  int32_t value = readInteger(text, pos);
+  if (value > kMaxColumns) panic("Data switch (-X) to big. Value:%d Max:%d\n", value, kMaxColumns);
+  // A column below 1 would address no column of the data.
+  if (value < 1) panic("Data switch (-X) invalid. Value:%d\n", value);
+  if (value > settings.highestColumn) settings.highestColumn = value;
+  return value;
+}
+
+void addSelected(RunSettings& settings, int64_t columns) {
+  int64_t total = int64_t{settings.selectedCount} + columns;
+  settings.selectedCount = static_cast<int32_t>(total > INT32_MAX ? INT32_MAX : total);
+}
+
+// "-X1,3,5-8": items separated by ",", each a column or a range A-B with A<B.
+void readColumnList(const std::string& text, RunSettings& settings) {
+  settings.selectedCount = 1;
+  size_t pos = 0;
+  int32_t itemStart = readColumnNumber(text, pos, settings);
+  settings.columnSelected[itemStart] = true;
+  while (pos < text.size()) {
+    if (text[pos] == ',') {
+      ++pos;
+      itemStart = readColumnNumber(text, pos, settings);
+      settings.columnSelected[itemStart] = true;
+      addSelected(settings, 1);
+    } else if (text[pos] == '-') {
+      ++pos;
+      int32_t end = readColumnNumber(text, pos, settings);
+      if (end <= itemStart) {
+        panic("Data switch (-X) invalid. Value:%d-%d i.e. A-B when A<B.\n", itemStart, end);
+      }
+      for (int32_t c = itemStart + 1; c <= end; ++c) settings.columnSelected[c] = true;
+      addSelected(settings, end - itemStart);
+    } else {
+      ++pos;
+    }
+  }
+}
+
+[[noreturn]] void showUsage(const RunSettings& settings, const std::string& programName) {
+  consoleErr(
+      "FuzzyArt network simulator for ASCII datafiles.\n\nUsage:\n %s <DataFile> (+CatFile) (-R#)(-G#)(-I#)(-V#)(-F#)"
+      "(-X#.) (-Bpath) (-NMW)\n\n",
+      programName.c_str());
+  consoleErr(
+      "The Datafile must have at least 2 columnes of data.\n* and/or ? can be used in the datafilename.\nThe "
+      "Category/Weightfile is used for Recall on existing file. (%s)\n\n",
+      kWeightExtension);
+  const RunSettings defaults;
+  consoleErr("Switch R sets number of iterations. (Default value is %d)\n\n", defaults.iterations);
+  consoleErr(
+      "Switch G sets the learning rate parameter. Beta \xe1\n(Default value is %.3f)\n\nSwitch I sets the category "
+      "choice parameter. Alpha \xe0\n(Default value is %.3f)\n\nSwitch V sets the vigilance parametern. (Default "
+      "value is %.3f)\n\nSwitch F sets the iteration parameter that decreases Beta for\nevery iteration. (Default "
+      "value is %.3f)\nPress ENTER:",
+      double{defaults.beta}, double{defaults.alpha}, double{defaults.vigilance}, double{defaults.itp});
+  waitForEnter();
+  consoleErr(
+      "Switch X sets what datacolumnes to use from the datafile. *\nExample: -X1,3,5-8  (Uses datacolumnes "
+      "1,3,5,6,7,8)\n\n");
+  consoleErr("Switch B sets the path for the temporary datafile. Ex: -BC:\\TEMP\\ *\n\n");
+  consoleErr(
+      "Switch N makes normalization on the data. (Default is NOT normalized)\n\nSwitch M make use of complement "
+      "coding. (Default is Normal)\n\nSwitch W writes a CategoryCenterfile with extension: %s\n\n",
+      kCentreExtension);
+  consoleErr("Max no. of variables: %d (%d for comp.code)  Max no. of categories: %d\n", kMaxColumns,
+             kMaxColumns / 2, kMaxCategories);
+  consoleErr(
+      "Results (category/weight) are written to files with extension %s.\nCategoryvalues are written to files with "
+      "extension %s.\nSwitches with * must have - or / in front. Others can be written together.\nExample: -X2-9 "
+      "but -G0.5V0.3\n\nExample Usage: %s TFILE.DAT -R6 -G0.12\n\nUses datafile TFIL.DAT. Number of iterationes is "
+      "6 and the learning\nrate is 0.12. The results are written to TFILE%s & TFILE%s.\n",
+      kWeightExtension, kValueExtension, programName.c_str(), kWeightExtension, kValueExtension);
+  if (settings.switchText.find('?') != std::string::npos) {
+    consoleErr("-Q:quiet -T:stopwatch -D#:debug -C:Copyright\n");
+  }
+  throw RunStop{kExitUsageOrCancel};
+}
+
+// The final path component, for the test whether a name has an extension.
+std::string finalComponent(const std::string& name) {
+  size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// Reads the switch letters from the gathered text, in the order that decides
+// which failing check is reported.
+void evaluateLetters(RunSettings& s) {
+  for (unsigned char c : s.switchText) {
+    if (std::strchr(kAllowedSwitchCharacters, c) == nullptr || c == '\0') {
+      consoleErr("INFO: Unknown character in switch/environment: \"%c\"\n", c);
+    }
+  }
+  const std::string& text = s.switchText;
+  auto flag = [&](char letter, bool& field) {
+    size_t at = findLetter(text, letter);
+    if (at != std::string::npos && !followedByMinus(text, at)) field = true;
+  };
+  if (size_t at = findLetter(text, 'D'); at != std::string::npos && !followedByMinus(text, at)) {
+    size_t pos = at + 1;
+    int32_t level = readInteger(text, pos);
+    s.debugLevel = level == 0 ? 1 : level;
+    if (s.debugLevel >= 2) consoleOut("sw:(%s)\n", text.c_str());
+  }
+  flag('Q', s.quiet);
+  flag('N', s.normalise);
+  flag('M', s.complementCoding);
+  flag('W', s.writeCentres);
+  if (size_t at = findLetter(text, 'R'); at != std::string::npos) {
+    size_t pos = at + 1;
+    s.iterations = readInteger(text, pos);
+    if (s.iterations < 1) panic("Number of iterationes must be greater than 0: Value=%d\n", s.iterations);
+  }
+  if (size_t at = findLetter(text, 'F'); at != std::string::npos) {
+    s.itp = readNumber(text, at + 1);
+    if (!(s.itp > 0.0f) || s.itp > 2.0f) {
+      panic("The iteration parameter must be between 0 and 2: Value=%.3f\n", double{s.itp});
+    }
+  }
+  if (size_t at = findLetter(text, 'I'); at != std::string::npos) s.alpha = readNumber(text, at + 1);
+  if (size_t at = findLetter(text, 'V'); at != std::string::npos) {
+    s.vigilance = readNumber(text, at + 1);
+    if (s.vigilance < 0.0f || s.vigilance > 1.0f) {
+      panic("The vigilance parameter must be between 0 and 1: Value=%.3f\n", double{s.vigilance});
+    }
+  }
+  if (size_t at = findLetter(text, 'G'); at != std::string::npos) {
+    s.beta = readNumber(text, at + 1);
+    if (!(s.beta > 0.0f)) panic("The learning rate parameter must be greater than 0: Value=%.5f\n", double{s.beta});
+  }
+}
+
+}  // namespace
+
+void upperCase(std::string& text) {
+  for (char& ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 'a' && c <= 'z') {
+      ch = static_cast<char>(c - 'a' + 'A');
+    } else if (c == 0x84) {
+      ch = static_cast<char>(0x8E);
+    } else if (c == 0x86) {
+      ch = static_cast<char>(0x8F);
+    } else if (c == 0x94) {
+      ch = static_cast<char>(0x99);
+    }
+  }
+}
+
+std::optional<std::string> findProgramVariable(const std::vector<std::string>& environment, const std::string& name) {
+  auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  auto valueOf = [](const std::string& entry) {
+    size_t eq = entry.find('=');
+    return eq == std::string::npos ? std::string() : entry.substr(eq + 1);
+  };
+  for (const auto& entry : environment) {
+    if (nameOf(entry) == name) return valueOf(entry);
+  }
+  std::string upperName = name;
+  for (char& c : upperName) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (const auto& entry : environment) {
+    std::string candidate = nameOf(entry);
+    for (char& c : candidate) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (candidate == upperName) return valueOf(entry);
+  }
+  return std::nullopt;
+}
+
+void readSettings(const std::vector<std::string>& args, const SettingsSource& source, RunSettings& s) {
+  s = RunSettings{};
+  int dataArguments = 0;
+  bool conflict = false;
+
+  for (const auto& arg : args) {
+    if (isSwitchArgument(arg)) {
+      char letter = arg.size() > 1 ? arg[1] : '\0';
+      if (letter == 'B' || letter == 'b') {
+        s.tempPath = arg.substr(2);
+        if (s.tempPath.empty() || s.tempPath.back() != '/') s.tempPath += '/';
+      } else if (letter == 'X' || letter == 'x') {
+        readColumnList(arg.substr(2), s);
+      } else {
+        s.switchText += arg.substr(1);
+      }
+    } else if (isCategoryArgument(arg)) {
+      std::string name = arg.substr(1);
+      if (s.recall) {
+        consoleErr("PANIC: Multiple category/weightfilenames given: %s %s\n", s.categoryFile.c_str(), name.c_str());
+        conflict = true;
+        break;
+      }
+      if (name.empty()) {
+        consoleErr("INFO: No category/weightfilename given after +.\n");
+        continue;
+      }
+      if (finalComponent(name).find('.') == std::string::npos) name += kWeightExtension;
+      s.categoryFile = name;
+      s.recall = true;
+    } else {
+      ++dataArguments;
+    }
+  }
+  if (!conflict && s.selectedCount != 0 && s.recall) {
+    consoleErr("PANIC: Can't combine dataswitch (-X) and kategory/weightfilename (+FilNamn).\n\n");
+    conflict = true;
+  }
+  upperCase(s.switchText);
+  if (auto value = findProgramVariable(source.environment, source.programName)) {
+    upperCase(*value);
+    s.switchText += *value;
+  }
+  if (args.empty() || dataArguments == 0 || conflict) {
+    if (dataArguments == 0) consoleErr("PANIC: ONE filename/pattern must be given.\n");
+    showUsage(s, source.programName);
+  }
+  evaluateLetters(s);
+}
+
+}  // namespace fuzzyart

@@ -1,0 +1,51 @@
+#include "run/work_files.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace fuzzyart {
+
+namespace {
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate) {
+  if (!settings.recall || files.categoryCopy != nullptr) return;
+  if (!sameFile(nameToCreate, settings.categoryFile)) return;
+  std::ifstream in(settings.categoryFile, std::ios::binary);
+  if (!in) return;  // opening it later fails with its own message
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  files.categoryCopy = std::make_shared<const std::string>(bytes.str());
+}
+
+bool openCategoryStream(WorkFiles& files, const RunSettings& settings) {
+  if (files.categoryCopy != nullptr) {
+    files.categoryStream.openMemory(files.categoryCopy);
+    return true;
+  }
+  struct stat info {};
+  if (stat(settings.categoryFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  return files.categoryStream.open(settings.categoryFile);
+}
+
+void closeAllStreams(WorkFiles& files) {
+  files.dataStream.close();
+  files.preparedRows.close();
+  files.tempStream.discard();
+  files.weightStream.discard();
+  files.valueStream.discard();
+  files.categoryStream.close();
+  files.centreStream.discard();
+}
+
+}  // namespace fuzzyart

@@ -1,0 +1,67 @@
+// The names and streams of the data file being worked on, and the run's state
+// for one data file. One record for the whole run, reused for each data file;
+// every stream is either open or closed, so the exit clean-up closes exactly
+// what is still open.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/line_reader.h"
+#include "data/record_file.h"
+#include "data/row_reader.h"
+#include "data/ranges.h"
+#include "engine/category_table.h"
+#include "results/centre_file.h"
+#include "results/output_file.h"
+#include "run/switches.h"
+
+namespace fuzzyart {
+
+struct WorkFiles {
+  std::string dataName;    // the data-file argument as given
+  std::string weightName;  // .FAC
+  std::string valueName;   // .FAF
+  std::string centreName;  // .BKC, with switch W only
+  std::string tempName;    // .BIN, in the -B directory when given
+
+  LineReader dataStream;       // the data file, read as text by preparation
+  RecordReader preparedRows;   // the temporary file, read back after preparation
+  RecordWriter tempStream;     // the temporary file, written by preparation
+  OutputFile weightStream;
+  OutputFile valueStream;
+  OutputFile centreStream;
+  LineReader categoryStream;   // the +CatFile of a recall run
+
+  // The +CatFile's bytes, kept for the rest of the run once the run was about
+  // to create a file that is the category file itself (same device and inode).
+  std::shared_ptr<const std::string> categoryCopy;
+};
+
+// Everything that lives for one data file (and the row buffer, for the run).
+struct RunContext {
+  RunSettings settings;
+  WorkFiles files;
+  RowShape shape;
+  int32_t inputLength = 0;
+  Ranges ranges;
+  CategoryTable table;
+  CentreSums centres;
+  float currentBeta = 0.0f;
+  std::vector<float> rowBuffer = std::vector<float>(kRowBufferSize, 0.0f);
+};
+
+// Before a file of the current data file is created: when that file is the
+// +CatFile of a recall run, its rows are first read into memory, so that
+// creating the file cannot empty the stored categories.
+void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate);
+
+// Opens the +CatFile for reading, from the kept copy when there is one.
+bool openCategoryStream(WorkFiles& files, const RunSettings& settings);
+
+// Closes every stream of the work files without checking (the exit clean-up).
+void closeAllStreams(WorkFiles& files);
+
+}  // namespace fuzzyart

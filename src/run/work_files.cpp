@@ -26,6 +26,8 @@ void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, co
   std::ostringstream bytes;
   bytes << in.rdbuf();
   files.categoryCopy = std::make_shared<const std::string>(bytes.str());
+  // A stream already open on the file would read the emptied file from now on.
+  if (files.categoryStream.isOpen()) files.categoryStream.openMemory(files.categoryCopy);
 }
 
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings) {

@@ -22,7 +22,13 @@ namespace fuzzyart {
 class CategoryTable {
  public:
   static constexpr int kCapacity = kMaxCategories;
+#ifdef FUZZYART_PLAIN_ENGINE
+  // The plain build keeps each category's weights contiguous, as a loop over
+  // one category at a time wants them.
+  static constexpr int kLanes = 1;
+#else
   static constexpr int kLanes = 16;
+#endif
   static constexpr int kTiles = kCapacity / kLanes;
 
   CategoryTable();

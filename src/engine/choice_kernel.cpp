@@ -1,94 +1,77 @@
 #include "engine/choice_kernel.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace fuzzyart {
 
 namespace {
 
-// Sixteen single-precision lanes: one per category of a tile. On narrower
-// targets the compiler splits the type into two or four registers; each lane
-// still sees the same sequence of operations.
-typedef float Lanes __attribute__((vector_size(64)));
+// Native vectors of each target: a tile of 16 categories is 16 / W of them.
+typedef float V16 __attribute__((vector_size(64)));
+typedef float V8 __attribute__((vector_size(32)));
+typedef float V4 __attribute__((vector_size(16)));
+typedef int32_t VI16 __attribute__((vector_size(64)));
+typedef int32_t VI8 __attribute__((vector_size(32)));
+typedef int32_t VI4 __attribute__((vector_size(16)));
 
 constexpr int kLanes = CategoryTable::kLanes;
 
-// G tiles at a time, so that G independent chains of additions hide the
-// latency of each addition.
-template <int G>
-inline __attribute__((always_inline)) void tileGroup(const CategoryTable& table, int firstTile, const float* input,
-                                                     ChoiceScratch& out) {
-  const float* tiles[G];
-  Lanes sums[G];
-  for (int g = 0; g < G; ++g) {
-    tiles[g] = table.tile(firstTile + g);
-    sums[g] = Lanes{};
-  }
-  const int length = table.length();
-  for (int i = 0; i < length; ++i) {
-    Lanes x = Lanes{} + input[i];
-    for (int g = 0; g < G; ++g) {
-      Lanes w;
-      std::memcpy(&w, tiles[g] + static_cast<size_t>(i) * kLanes, sizeof w);
-      // min(I_i, w_ji) is I_i when I_i < w_ji, else w_ji.
-      sums[g] = sums[g] + (x < w ? x : w);
-    }
-  }
-  for (int g = 0; g < G; ++g) {
-    int first = (firstTile + g) * kLanes;
-    Lanes denominators;
-    std::memcpy(&denominators, table.denominators() + first, sizeof denominators);
-    Lanes choices = sums[g] / denominators;
-    std::memcpy(out.numerators + first, &sums[g], sizeof choices);
-    std::memcpy(out.choices + first, &choices, sizeof choices);
-  }
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512dq,avx512bw,avx512vl")
+namespace avx512 {
+#include "engine/choice_kernel_variant.inc"
+void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) {
+  kernelBody<V16, 8>(table, input, out);
 }
-
-inline __attribute__((always_inline)) void kernelBody(const CategoryTable& table, const float* input,
-                                                      ChoiceScratch& out) {
-  const int tiles = table.tileCount();
-  int t = 0;
-  for (; t + 4 <= tiles; t += 4) tileGroup<4>(table, t, input, out);
-  switch (tiles - t) {
-    case 3:
-      tileGroup<3>(table, t, input, out);
-      break;
-    case 2:
-      tileGroup<2>(table, t, input, out);
-      break;
-    case 1:
-      tileGroup<1>(table, t, input, out);
-      break;
-    default:
-      break;
-  }
+int select(const float* choices, const float* numerators, int count, float threshold) {
+  return selectBody<V16, VI16>(choices, numerators, count, threshold);
 }
+}  // namespace avx512
+#pragma GCC pop_options
 
-__attribute__((target("avx512f"))) void kernelAvx512(const CategoryTable& table, const float* input,
-                                                     ChoiceScratch& out) {
-  kernelBody(table, input, out);
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+#include "engine/choice_kernel_variant.inc"
+void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) {
+  kernelBody<V8, 3>(table, input, out);
 }
-
-__attribute__((target("avx2"))) void kernelAvx2(const CategoryTable& table, const float* input, ChoiceScratch& out) {
-  kernelBody(table, input, out);
+int select(const float* choices, const float* numerators, int count, float threshold) {
+  return selectBody<V8, VI8>(choices, numerators, count, threshold);
 }
+}  // namespace avx2
+#pragma GCC pop_options
 
-void kernelBaseline(const CategoryTable& table, const float* input, ChoiceScratch& out) {
-  kernelBody(table, input, out);
+namespace baseline {
+#include "engine/choice_kernel_variant.inc"
+void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) {
+  kernelBody<V4, 2>(table, input, out);
+}
+int select(const float* choices, const float* numerators, int count, float threshold) {
+  return selectBody<V4, VI4>(choices, numerators, count, threshold);
+}
+}  // namespace baseline
+
+// The AVX-512 variant uses the foundation with the DQ, BW and VL extensions
+// (mask registers turned into vectors), which every processor since the
+// first server generation with AVX-512 has.
+bool avx512Supported() {
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
 }
 
 const ChoiceKernelTarget* buildTargets() {
   __builtin_cpu_init();
   static const ChoiceKernelTarget targets[] = {
-      {"avx512", kernelAvx512, __builtin_cpu_supports("avx512f") != 0},
-      {"avx2", kernelAvx2, __builtin_cpu_supports("avx2") != 0},
-      {"sse2", kernelBaseline, true},
+      {"avx512", avx512::kernel, avx512::select, avx512Supported()},
+      {"avx2", avx2::kernel, avx2::select, __builtin_cpu_supports("avx2") != 0},
+      {"sse2", baseline::kernel, baseline::select, true},
   };
   return targets;
 }
 
 }  // namespace
-
 std::span<const ChoiceKernelTarget> choiceKernelTargets() {
   static const ChoiceKernelTarget* targets = buildTargets();
   return {targets, 3};

@@ -12,10 +12,12 @@
 #include <span>
 
 #include "engine/category_table.h"
+#include "engine/resonance.h"
 
 namespace fuzzyart {
 
-// Scratch of one row: room for every lane of every tile.
+// Scratch of one row: room for every lane of every tile, so that vector
+// loops may run to the end of the last tile.
 struct ChoiceScratch {
   alignas(64) float numerators[CategoryTable::kCapacity];
   alignas(64) float choices[CategoryTable::kCapacity];
@@ -23,10 +25,16 @@ struct ChoiceScratch {
 
 using ChoiceKernelFn = void (*)(const CategoryTable& table, const float* input, ChoiceScratch& out);
 
+// A SelectWinnerFn (resonance.h) gives the winner of the search when the
+// match test is a threshold on the numerator: the category with the highest
+// choice value (the lowest index among equal ones) among those with a choice
+// value of 0 or more and a numerator of at least the threshold; -1 for none.
+
 // One compiled variant of the kernel and whether this processor can run it.
 struct ChoiceKernelTarget {
   const char* name;
   ChoiceKernelFn kernel;
+  SelectWinnerFn selectWinner;
   bool supported;
 };
 

@@ -18,6 +18,11 @@ namespace fuzzyart {
 namespace {
 
 constexpr size_t kRowsPerBlock = 2048;
+#ifdef FUZZYART_PLAIN_ENGINE
+constexpr bool kMayUseThreads = false;  // the plain build is the one-thread baseline
+#else
+constexpr bool kMayUseThreads = true;
+#endif
 // Below this much choice work per block a second thread costs more than it
 // saves.
 constexpr double kParallelWork = 2.0e6;
@@ -36,7 +41,7 @@ void recallRows(RecordReader& rows, CategoryTable& table, const RecallParameters
   const size_t length = rows.recordLength();
   auto scratch = std::make_unique<ChoiceScratch[]>(2);
   std::vector<RowDecision> decisions(kRowsPerBlock);
-  const bool parallel = p.parallel && std::thread::hardware_concurrency() > 1 &&
+  const bool parallel = kMayUseThreads && p.parallel && std::thread::hardware_concurrency() > 1 &&
                         double(table.count()) * double(length) * double(kRowsPerBlock) >= kParallelWork;
   int64_t row = 0;
   int64_t ticks = 0;

@@ -1,5 +1,7 @@
 #include "engine/resonance.h"
 
+#include <cmath>
+
 #include "engine/choice_kernel.h"
 #include "engine/reference_kernel.h"
 
@@ -11,9 +13,28 @@ float inputDenominator(float alpha, std::span<const float> input) {
   return sum;
 }
 
+float matchThreshold(float inputSum, float vigilance) {
+  auto passes = [&](float numerator) { return passesVigilance(numerator, inputSum, vigilance); };
+  // vigilance * inputSum lies within an ulp or two of the boundary.
+  float t = static_cast<float>(double{vigilance} * double{inputSum});
+  if (passes(t)) {
+    for (float lower = std::nextafter(t, -INFINITY); passes(lower); lower = std::nextafter(t, -INFINITY)) t = lower;
+  } else {
+    do {
+      t = std::nextafter(t, INFINITY);
+    } while (!passes(t));
+  }
+  return t;
+}
+
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
-                           float vigilance) {
+                           float vigilance, SelectWinnerFn select) {
   const int count = static_cast<int>(choices.size());
+  if (select != nullptr && std::isfinite(inputSum) && inputSum > 0.0f) {
+    int winner = select(choices.data(), numerators.data(), count, matchThreshold(inputSum, vigilance));
+    if (winner < 0) return {SearchOutcome::kNoCategory};
+    return {SearchOutcome::kResonance, winner};
+  }
   // The first category tested: the highest choice value of 0 or more (a
   // not-a-number value never competes).
   int first = -1;
@@ -77,7 +98,8 @@ RowDecision classifyRow(const CategoryTable& table, std::span<const float> input
   const auto count = static_cast<size_t>(table.count());
   decision.search = findResonance(std::span<const float>(scratch.choices, count),
                                   std::span<const float>(scratch.numerators, count),
-                                  inputDenominator(table.alpha(), input), vigilance);
+                                  inputDenominator(table.alpha(), input), vigilance,
+                                  activeChoiceKernel().selectWinner);
 #endif
   return decision;
 }

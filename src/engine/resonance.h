@@ -30,22 +30,28 @@ struct SearchResult {
   int winner = -1;
 };
 
+// The smallest numerator that passes the match test for a finite positive
+// input sum: the quotient grows with the numerator, so the test is
+// "numerator >= threshold", exactly.
+float matchThreshold(float inputSum, float vigilance);
+
+// The selection of a kernel variant (choice_kernel.h), or none for the plain
+// scalar search. A selection may read the arrays up to count rounded up to a
+// whole tile of 16 (the values past count are ignored).
+using SelectWinnerFn = int (*)(const float* choices, const float* numerators, int count, float threshold);
+
 // The categories compete in order of decreasing choice value, the lower index
 // first on equal values; only choice values of 0 or more are tested, and the
 // first that passes the match test wins. Since the numerators and choice
 // values are fixed for the row, this equals testing, resetting and searching
 // again, without the repeated searches.
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
-                           float vigilance);
+                           float vigilance, SelectWinnerFn select = nullptr);
 
 // The learning rule for category J: w = Beta * min(I, w) + (1 - Beta) * w,
 // computed in double precision from single-precision operands and rounded
 // once; then J's denominator is brought up to date.
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta);
-
-}  // namespace fuzzyart
-
-namespace fuzzyart {
 
 struct ChoiceScratch;
 

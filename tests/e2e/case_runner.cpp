@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -94,10 +93,18 @@ bool switchTextHoldsC(const std::vector<std::string>& args, const std::vector<st
   return upperAscii(text).find('C') != std::string::npos;
 }
 
+// The stopwatch line "\nElapsed time: <digits> s.\n" becomes "... N s.".
 std::string normaliseConsole(std::string text, const std::string& dir) {
   text = replaceAll(text, dir, "@DIR@");
-  static const std::regex stopwatch("\nElapsed time: -?[0-9]+ s\\.\n");
-  return std::regex_replace(text, stopwatch, "\nElapsed time: N s.\n");
+  const std::string head = "\nElapsed time: ";
+  for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
+    size_t digits = at + head.size();
+    size_t end = digits;
+    if (end < text.size() && text[end] == '-') ++end;
+    while (end < text.size() && isdigit(static_cast<unsigned char>(text[end]))) ++end;
+    if (end > digits && text.compare(end, 4, " s.\n") == 0) text.replace(digits, end - digits, "N");
+  }
+  return text;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "engine/category_table.h"
@@ -185,6 +186,19 @@ TEST(Search, MatchIsComparedInDoubleNotSingle) {
   EXPECT_EQ(findResonance(choices, numerators, 1.25f, 0.3f).outcome, SearchOutcome::kNoCategory);
 }
 
+TEST(Search, ThresholdIsTheSmallestPassingNumerator) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> sum(1e-3f, 100.0f);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  for (int round = 0; round < 10000; ++round) {
+    float inputSum = sum(rng);
+    float vigilance = round % 10 == 0 ? 1.0f : unit(rng);
+    float t = matchThreshold(inputSum, vigilance);
+    ASSERT_TRUE(passesVigilance(t, inputSum, vigilance));
+    ASSERT_FALSE(passesVigilance(std::nextafter(t, -1.0f), inputSum, vigilance));
+  }
+}
+
 TEST(Search, ZeroInputSumStopsOnlyWhenACategoryIsTested) {
   std::vector<float> tested = {0.0f};
   std::vector<float> numerators = {0.0f};
@@ -207,9 +221,24 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
       numerators[j] = level(rng) / 8.0f;
     }
     float vigilance = level(rng) / 8.0f;
-    int expected = referenceWinner(choices, numerators, 1.0f, vigilance);
-    SearchResult r = findResonance(choices, numerators, 1.0f, vigilance);
-    ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
+    float inputSum = 1.0f + level(rng) / 64.0f;
+    int expected = referenceWinner(choices, numerators, inputSum, vigilance);
+    // A selection may read to the end of the last tile; what lies there must
+    // not matter.
+    std::vector<float> paddedChoices = choices;
+    std::vector<float> paddedNumerators = numerators;
+    paddedChoices.resize((choices.size() + 15) / 16 * 16, 1.0f);
+    paddedNumerators.resize(paddedChoices.size(), 1.0f);
+    std::vector<SelectWinnerFn> selections = {nullptr};
+    for (const auto& target : choiceKernelTargets()) {
+      if (target.supported) selections.push_back(target.selectWinner);
+    }
+    for (SelectWinnerFn select : selections) {
+      SearchResult r = findResonance(std::span<const float>(paddedChoices.data(), choices.size()),
+                                     std::span<const float>(paddedNumerators.data(), choices.size()), inputSum,
+                                     vigilance, select);
+      ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
+    }
   }
 }
 

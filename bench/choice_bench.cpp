@@ -1,0 +1,108 @@
+// The choice values of all categories for one input vector: the dispatched
+// kernel (and each variant the processor runs) against the plain loop that
+// sums each category's terms and weights in turn. One element operation is
+// one minimum and one addition.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/category_table.h"
+#include "engine/choice_kernel.h"
+
+namespace fuzzyart {
+namespace {
+
+struct Setup {
+  std::unique_ptr<CategoryTable> table = std::make_unique<CategoryTable>();
+  std::vector<std::vector<float>> weights;  // the plain loop's own storage, one vector a category
+  std::vector<float> input;
+
+  Setup(int count, int length) {
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    table->resetForFile();
+    table->resetForEngine(0.0f);
+    weights.assign(static_cast<size_t>(count), std::vector<float>(static_cast<size_t>(length)));
+    for (int j = 0; j < count; ++j) {
+      table->reserveWeights(j, length);
+      for (int i = 0; i < length; ++i) {
+        float w = unit(rng);
+        weights[j][i] = w;
+        table->setWeight(j, i, w);
+      }
+      table->markCommitted(j);
+    }
+    input.resize(static_cast<size_t>(length));
+    for (auto& x : input) x = unit(rng);
+  }
+};
+
+void sweep(benchmark::internal::Benchmark* b) {
+  for (int count : {16, 256, 1024}) {
+    for (int length : {8, 32, 256}) b->Args({count, length});
+  }
+}
+
+void setCounters(benchmark::State& state, int count, int length) {
+  state.SetItemsProcessed(state.iterations() * int64_t{count} * length);
+}
+
+void BM_PlainChoice(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  const int length = static_cast<int>(state.range(1));
+  Setup setup(count, length);
+  std::vector<float> choices(static_cast<size_t>(count));
+  const float alpha = 0.0f;
+  for (auto _ : state) {
+    for (int j = 0; j < count; ++j) {
+      const std::vector<float>& w = setup.weights[j];
+      float s = 0.0f;
+      float d = alpha;
+      for (int i = 0; i < length; ++i) {
+        s += setup.input[i] < w[i] ? setup.input[i] : w[i];
+        d += w[i];
+      }
+      choices[j] = s / d;
+    }
+    benchmark::DoNotOptimize(choices.data());
+    benchmark::ClobberMemory();
+  }
+  setCounters(state, count, length);
+}
+BENCHMARK(BM_PlainChoice)->Apply(sweep);
+
+void runKernel(benchmark::State& state, ChoiceKernelFn kernel) {
+  const int count = static_cast<int>(state.range(0));
+  const int length = static_cast<int>(state.range(1));
+  Setup setup(count, length);
+  auto scratch = std::make_unique<ChoiceScratch>();
+  for (auto _ : state) {
+    kernel(*setup.table, setup.input.data(), *scratch);
+    benchmark::DoNotOptimize(scratch->choices);
+    benchmark::ClobberMemory();
+  }
+  setCounters(state, count, length);
+}
+
+void BM_ChoiceKernel(benchmark::State& state) {
+  state.SetLabel(activeChoiceKernel().name);
+  runKernel(state, activeChoiceKernel().kernel);
+}
+BENCHMARK(BM_ChoiceKernel)->Apply(sweep);
+
+// Every variant this processor runs, at the largest size.
+void registerVariants() {
+  for (const auto& target : choiceKernelTargets()) {
+    if (!target.supported) continue;
+    benchmark::RegisterBenchmark((std::string("BM_ChoiceKernel_") + target.name).c_str(),
+                                 [kernel = target.kernel](benchmark::State& state) { runKernel(state, kernel); })
+        ->Args({1024, 32})
+        ->Args({256, 256});
+  }
+}
+const int registered = (registerVariants(), 0);
+
+}  // namespace
+}  // namespace fuzzyart

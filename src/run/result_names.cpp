@@ -17,10 +17,7 @@ std::string replaceExtension(const std::string& name, const std::string& extensi
 }
 
 bool isResultName(const std::string& name) {
-  std::string upper = name;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string upper = asciiUpper(name);
   for (const char* extension : {kWeightExtension, kValueExtension, kTempExtension, kCentreExtension}) {
     if (upper.find(extension) != std::string::npos) return true;
   }

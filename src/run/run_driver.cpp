@@ -44,13 +44,6 @@ class NoticeDraw {
   unsigned long state_;
 };
 
-bool sameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
-
 // Before a file of the data file is created: the stored categories of a
 // recall are kept when the file is the category file, and the data file
 // itself is never emptied.

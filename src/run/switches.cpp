@@ -217,6 +217,13 @@ void upperCase(std::string& text) {
   }
 }
 
+std::string asciiUpper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 std::optional<std::string> findProgramVariable(const std::vector<std::string>& environment, const std::string& name) {
   auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
   auto valueOf = [](const std::string& entry) {
@@ -226,12 +233,9 @@ std::optional<std::string> findProgramVariable(const std::vector<std::string>& e
   for (const auto& entry : environment) {
     if (nameOf(entry) == name) return valueOf(entry);
   }
-  std::string upperName = name;
-  for (char& c : upperName) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  const std::string upperName = asciiUpper(name);
   for (const auto& entry : environment) {
-    std::string candidate = nameOf(entry);
-    for (char& c : candidate) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    if (candidate == upperName) return valueOf(entry);
+    if (asciiUpper(nameOf(entry)) == upperName) return valueOf(entry);
   }
   return std::nullopt;
 }

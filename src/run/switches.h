@@ -52,6 +52,10 @@ struct SettingsSource {
 // debug level that was set before it.
 void readSettings(const std::vector<std::string>& args, const SettingsSource& source, RunSettings& settings);
 
+// The text with its ASCII letters upper-cased (names compared without regard
+// to case).
+std::string asciiUpper(std::string text);
+
 // Upper-cases ASCII letters and the code page 437 letters a-umlaut, a-ring and
 // o-umlaut, in place.
 void upperCase(std::string& text);

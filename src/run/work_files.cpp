@@ -7,16 +7,12 @@
 
 namespace fuzzyart {
 
-namespace {
-
 bool sameFile(const std::string& a, const std::string& b) {
   struct stat first {};
   struct stat second {};
   return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
 }
-
-}  // namespace
 
 void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate) {
   if (!settings.recall || files.categoryCopy != nullptr) return;

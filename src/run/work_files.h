@@ -53,6 +53,9 @@ struct RunContext {
   std::vector<float> rowBuffer = std::vector<float>(kRowBufferSize, 0.0f);
 };
 
+// True when both names exist and are the same file (device and inode).
+bool sameFile(const std::string& a, const std::string& b);
+
 // Before a file of the current data file is created: when that file is the
 // +CatFile of a recall run, its rows are first read into memory, so that
 // creating the file cannot empty the stored categories.

@@ -84,8 +84,10 @@ bool LineReader::nextLine(std::string_view& line) {
       return true;
     }
     size_t scanned = end_ - begin_;
-    if (!fill()) break;
-    base = buffer_.data();
+    bool more = fill();
+    // fill() may have moved the buffer even when nothing more was read.
+    base = memory_ != nullptr ? memory_->data() : buffer_.data();
+    if (!more) break;
     searchFrom = begin_ + scanned;
   }
   if (failed_ || begin_ == end_) return false;

@@ -1,0 +1,65 @@
+// readSettings on arbitrary argument vectors and environment entries (see
+// fuzz_input.h for the layout of an input). A run either stops (usage text or
+// PANIC, both through RunStop) or leaves settings that every later phase may
+// trust without looking again; the target checks those promises.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz_input.h"
+#include "run/console.h"
+#include "run/switches.h"
+
+using namespace fuzzyart;
+
+namespace {
+
+#define CHECK(condition)                                                \
+  do {                                                                  \
+    if (!(condition)) {                                                 \
+      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                     \
+    }                                                                   \
+  } while (0)
+
+void checkSettings(const RunSettings& s) {
+  CHECK(s.iterations >= 1);
+  CHECK(s.itp > 0.0f && s.itp <= 2.0f);
+  CHECK(s.vigilance >= 0.0f && s.vigilance <= 1.0f);
+  CHECK(s.beta > 0.0f);
+  CHECK(!std::isnan(s.alpha));
+  CHECK(s.debugLevel >= 0);
+  CHECK(s.columnSelected.size() == static_cast<size_t>(kMaxColumns) + 1);
+  CHECK(!s.columnSelected[0]);
+  int32_t highest = 0;
+  for (int c = 1; c <= kMaxColumns; ++c) {
+    if (s.columnSelected[c]) highest = c;
+  }
+  CHECK(s.highestColumn == highest);
+  CHECK((s.selectedCount == 0) == (highest == 0));
+  CHECK(s.tempPath.empty() || s.tempPath.back() == '/');
+  CHECK(s.recall == !s.categoryFile.empty());
+  CHECK(!(s.recall && s.selectedCount != 0));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::silenceConsole();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const fuzz::CommandLine line = fuzz::parseCommandLine(std::string_view(reinterpret_cast<const char*>(data), size));
+  RunSettings settings;
+  try {
+    readSettings(line.args, SettingsSource{"fuzzyart", line.environment}, settings);
+  } catch (const RunStop& stop) {
+    CHECK(stop.exitCode == kExitUsageOrCancel || stop.exitCode == kExitPanic);
+    return 0;
+  }
+  checkSettings(settings);
+  return 0;
+}

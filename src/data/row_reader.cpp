@@ -53,6 +53,10 @@ LineKind finishLine(const char* p, const char* end) {
 size_t convertFloat(std::string_view text, float& value) {
   const char* begin = text.data();
   const char* end = begin + text.size();
+  // from_chars also reads "-nan" and "-inf", whose letters no data line may
+  // hold: a number starts with a digit or "." after its sign.
+  const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
+  if (first == end || !((*first >= '0' && *first <= '9') || *first == '.')) return 0;
   auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
   if (ec == std::errc::invalid_argument) return 0;
   if (ec == std::errc::result_out_of_range) {

@@ -116,7 +116,8 @@ TEST_F(CategoryTableTest, FailedReservationStopsWithTheSizeAndTheNumberFromOne) 
     EXPECT_EQ(stop.exitCode, 5);
   }
   EXPECT_EQ(table->count(), 2);
-  const std::string categoryStop = "\nAttempted to reserve 24 bytes memory.\nPANIC: Not enough memory for category: 3\n";
+  const std::string categoryStop =
+      "\nAttempted to reserve 24 bytes memory.\nPANIC: Not enough memory for category: 3\n";
   EXPECT_EQ(console.err(), categoryStop);
 
   // A named working vector fails the same way under its own name.

@@ -78,7 +78,8 @@ TEST(ScanDataLine, SeparatorsSignsAndGluedTextGiveTheRightValues) {
 }
 
 TEST(ScanDataLine, ForeignCharacterMakesTheLineBadUnlessAnExclamationMarkMakesItAComment) {
-  for (const char* line : {"1;2;3\n", "1 x 2\n", "1 2 \xe9\n", "1 - x\n", "1 2 3\x1a\n"}) {
+  // The letters of "nan" and "inf" are foreign too, even after a sign.
+  for (const char* line : {"1;2;3\n", "1 x 2\n", "1 2 \xe9\n", "1 - x\n", "1 2 3\x1a\n", "1 -nan 2\n", "-inf 1 2\n"}) {
     EXPECT_EQ(scan(line).kind, LineKind::kBad) << line;
   }
   for (const char* line : {"1 2 3 ! note\n", "!\n", "x;y ! text\n", "1 x 2 !\n", "1e39 !\n"}) {

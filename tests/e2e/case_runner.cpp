@@ -160,7 +160,12 @@ std::vector<std::string> runCase(const std::string& caseDir, const std::string& 
   request.program = binary;
   for (auto& line : readLines(caseDir + "/args")) request.args.push_back(replaceAll(line, "@DIR@", dir));
   request.env = cleanEnvironment();
-  request.env.insert(request.env.end(), caseEnv.begin(), caseEnv.end());
+  // A case's variable replaces one of the same name (LC_ALL among them).
+  for (const auto& entry : caseEnv) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    std::erase_if(request.env, [&](const std::string& e) { return e.compare(0, name.size(), name) == 0; });
+    request.env.push_back(entry);
+  }
   request.workDir = dir;
   ProcessResult result = runProcess(request);
 

@@ -9,7 +9,8 @@
 // A run must end with exit code 0, 1 or 5. After exit code 0 the result files
 // of DATA.TXT are complete: DATA.FAF has one category number per data row, no
 // number beyond the rows of DATA.FAC, and with switch W DATA.BKC has a row
-// per category; at debug level 1 the "Counts=" fields add up to the rows.
+// per category; at debug level 1 the "Counts=" fields add up to the rows;
+// with Beta and Itp at most 1 no weight is infinite or not a number.
 //
 // The sandbox: no argument may name a path outside the directory (no "/", no
 // bare -B, which means the root, no -B..). More iterations than the default
@@ -126,6 +127,12 @@ void checkCompleteResults(const std::string& data, const RunSettings& settings) 
   for (const std::string& value : values) {
     long category = std::strtol(value.c_str(), nullptr, 10);
     CHECK(category >= 1 && category <= static_cast<long>(categories.size()));
+  }
+  // With Beta and Itp at most 1 every weight stays between its input and
+  // itself, so a weight that prints as not-a-number or infinite comes from
+  // poisoned ranges.
+  if (settings.beta <= 1.0f && settings.itp <= 1.0f) {
+    CHECK(weightFile.find("NAN") == std::string::npos && weightFile.find("INF") == std::string::npos);
   }
   if (settings.debugLevel >= 1) {
     int64_t counted = 0;

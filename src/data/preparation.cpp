@@ -1,6 +1,7 @@
 #include "data/preparation.h"
 
 #include <cfloat>
+#include <cmath>
 #include <vector>
 
 #include "run/console.h"
@@ -31,7 +32,12 @@ void normaliseRow(const RunContext& context, float* row, int64_t rowNumber) {
     panic("Row sum is 0 in datafile: %s  Datarow:%lld\n", context.files.dataName.c_str(),
           static_cast<long long>(rowNumber));
   }
-  for (int i = 0; i < columns; ++i) row[i] = row[i] / rowSum;
+  for (int i = 0; i < columns; ++i) {
+    row[i] = row[i] / rowSum;
+    // A quotient beyond single precision (a tiny sum of large values) would
+    // poison the ranges, as an overflowing value would: the row is bad.
+    if (std::isinf(row[i])) badDataRow(context, rowNumber);
+  }
 }
 
 void widenRanges(Ranges& ranges, const float* row, int columns) {

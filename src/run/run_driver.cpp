@@ -183,6 +183,8 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
     }
     processDataFile(context, arg);
   }
+  // A stop signal that came while the last file's results were written.
+  checkStopSignal();
   finishRun(context.settings, draw, stopwatchStart);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <initializer_list>
 
 #include "run/console.h"
 
@@ -16,15 +17,21 @@ namespace fuzzyart {
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
+volatile sig_atomic_t resumed = 0;
 
 bool rawModeActive = false;
 termios savedTerminal{};
+termios rawTerminal{};
 
 // The keyboard is polled at most once per millisecond: a system call per row
 // would cost more than the row itself on small inputs, and no one types faster.
 timespec lastPoll{};
 
 void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
+
+// After a stop (Ctrl+Z) and "fg" the shell may have put the terminal back in
+// line mode; the next poll sets single-key mode again.
+void onContinue(int) { resumed = 1; }
 
 bool isKeyboard() { return isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp(); }
 
@@ -49,9 +56,18 @@ void installSignalHandlers() {
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal ignored by whoever started the program (nohup, a background
+    // job of a script) stays ignored, as that caller asked.
+    struct sigaction inherited {};
+    if (sigaction(signalNumber, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    sigaction(signalNumber, &action, nullptr);
+  }
+  struct sigaction resume {};
+  resume.sa_handler = onContinue;
+  sigemptyset(&resume.sa_mask);
+  resume.sa_flags = SA_RESTART;
+  sigaction(SIGCONT, &resume, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -71,6 +87,10 @@ void checkStopSignal() {
 void pollCancel() {
   if (stopSignal != 0) cancelRun();
   if (!rawModeActive || !pollDue()) return;
+  if (resumed != 0) {
+    resumed = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal);
+  }
   if (keyWaiting()) cancelRun();
 }
 
@@ -98,11 +118,11 @@ void waitForEnter() {
 
 KeyboardMode::KeyboardMode() {
   if (!isKeyboard() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
-  termios raw = savedTerminal;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+  rawTerminal = savedTerminal;
+  rawTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  rawTerminal.c_cc[VMIN] = 1;
+  rawTerminal.c_cc[VTIME] = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal) != 0) return;
   rawModeActive = true;
   // Keys typed before the program started sat in the line editor until now;
   // they must not cancel the run.

@@ -102,8 +102,10 @@ class Program {
 
   // With kTerminal, `typedEarly` is typed, and its echo seen, before the
   // program is executed.
+  // `ignored` signals are ignored by the caller, as nohup does.
   Program(Console console, const std::string& dir, const std::vector<std::string>& args,
-          const std::string& typedEarly = "") {
+          const std::string& typedEarly = "", const std::vector<int>& ignored = {})
+      : ignored_(ignored) {
     // With a closed standard stream a pipe could land on descriptor 0 to 2
     // and be overwritten in the child.
     for (int fd = 0; fd < 3; ++fd) {
@@ -217,13 +219,14 @@ class Program {
 
   // In the child: the program gets default signal dispositions and an empty
   // signal mask, whatever the test runner set up.
-  [[noreturn]] static void exec(const std::string& dir, std::vector<std::string>& argv, std::vector<std::string>& env) {
+  [[noreturn]] void exec(const std::string& dir, std::vector<std::string>& argv, std::vector<std::string>& env) {
     std::vector<char*> a, e;
     for (auto& s : argv) a.push_back(s.data());
     for (auto& s : env) e.push_back(s.data());
     a.push_back(nullptr);
     e.push_back(nullptr);
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(s, SIG_DFL);
+    for (int s : ignored_) ::signal(s, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -272,6 +275,7 @@ class Program {
     close(go[1]);
   }
 
+  std::vector<int> ignored_;
   pid_t pid_ = -1;
   int consoleFd_ = -1;  // standard error's pipe, or the terminal's master side
   int outFd_ = -1;
@@ -444,6 +448,17 @@ TEST_F(ManyCategories, SignalWhileWritingResultsStopsAfterThem) {
     EXPECT_EQ(run.out, expected_.out);
     expectCompleteResults();
   }
+}
+
+// Under nohup (SIGHUP ignored by the caller) a hang-up does not cancel.
+TEST_F(ManyCategories, SignalIgnoredByTheCallerStaysIgnored) {
+  Program run(Program::kPipes, dir_.path(), {"A.DAT", "-R5", "-V0.99"}, "", {SIGHUP});
+  ASSERT_TRUE(run.readUntil("Writing Category/Weightfile.")) << tail(run.console);
+  run.signal(SIGHUP);
+  run.finish();
+  EXPECT_EQ(run.exitCode, 0) << tail(run.console);
+  EXPECT_EQ(run.killedBy, 0);
+  expectCompleteResults();
 }
 
 // `fuzzyart ... | head -c1`: a console pipe that nobody reads any more must

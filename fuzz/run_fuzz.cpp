@@ -1,8 +1,9 @@
 // A whole run in-process on an arbitrary command line, data file and stored
 // category file. An input is three parts separated by NUL bytes:
 //   the command line (fuzz_input.h), the bytes of DATA.TXT, the bytes of
-//   CAT.FAC
-// A missing part leaves its file out. Each run starts in the same emptied
+//   CAT.FAC and of DATA.FAC (so that +DATA.FAC recalls against the file the
+//   run itself rewrites)
+// A missing part leaves its files out. Each run starts in the same emptied
 // directory, created once per process, and the directory the fuzzer was
 // started in is restored after it.
 //
@@ -188,7 +189,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   emptyWorkDirectory();
   CHECK(chdir(workDirectory.c_str()) == 0);
   if (data) writeFile("DATA.TXT", *data);
-  if (categories) writeFile("CAT.FAC", *categories);
+  if (categories) {
+    writeFile("CAT.FAC", *categories);
+    writeFile("DATA.FAC", *categories);
+  }
 
   RunRequest request;
   request.args = line.args;

@@ -2,7 +2,8 @@
 // buffer has exactly its documented size, so a write past it is caught) the
 // target holds the reader to its promises:
 //  - a line that scans as values holds only the allowed characters, a comment
-//    holds "!", and every value stored is finite;
+//    holds "!", and every value stored is finite and equals the C library's
+//    strtof of the text where the value starts;
 //  - a positive result stores at most 8192 values followed by 0.0; the first
 //    row sets both counts and every later positive result equals them;
 //  - a second pass over the same bytes reads the same rows bit for bit, which
@@ -47,6 +48,25 @@ void checkLine(std::string_view line, float* values) {
   for (char c : line) CHECK(c != '\0' && allowedInData(c));
   CHECK(count >= 0);
   for (int32_t i = 0; i < count && i < kMaxColumns; ++i) CHECK(std::isfinite(values[i]));
+
+  // The same walk with strtof: a value starts at a digit, "-" or "."; after
+  // it the text runs on to the next blank, tab or comma.
+  const std::string text(line);
+  const char* p = text.c_str();
+  const char* end = p + text.size();
+  int32_t seen = 0;
+  for (;;) {
+    while (p < end && std::strchr("0123456789-.", *p) == nullptr) ++p;
+    if (p == end) break;
+    char* stop = nullptr;
+    const float expected = std::strtof(p, &stop);
+    if (stop == p) break;
+    if (seen < kMaxColumns) CHECK(std::memcmp(&expected, &values[seen], sizeof expected) == 0);
+    ++seen;
+    p = stop;
+    while (p < end && std::strchr(" \t,", *p) == nullptr) ++p;
+  }
+  CHECK(seen == count);
 }
 
 struct Row {

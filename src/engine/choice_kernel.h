@@ -16,8 +16,8 @@
 
 namespace fuzzyart {
 
-// Scratch of one row: room for every lane of every tile, so that vector
-// loops may run to the end of the last tile.
+// Scratch of one row: room for every category (a multiple of 64), so that
+// vector loops may run past the last category to a whole step.
 struct ChoiceScratch {
   alignas(64) float numerators[CategoryTable::kCapacity];
   alignas(64) float choices[CategoryTable::kCapacity];

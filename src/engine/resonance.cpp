@@ -1,6 +1,9 @@
 #include "engine/resonance.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 #include "engine/choice_kernel.h"
 #include "engine/reference_kernel.h"
@@ -13,15 +16,31 @@ float inputDenominator(float alpha, std::span<const float> input) {
   return sum;
 }
 
+namespace {
+
+// The neighbouring floats of a finite non-negative value, by its bit pattern.
+float nextUp(float x) {
+  if (x == 0.0f) return std::numeric_limits<float>::denorm_min();
+  return std::bit_cast<float>(std::bit_cast<uint32_t>(x) + 1);
+}
+
+float nextDown(float x) {
+  if (x == 0.0f) return -std::numeric_limits<float>::denorm_min();
+  return std::bit_cast<float>(std::bit_cast<uint32_t>(x) - 1);
+}
+
+}  // namespace
+
 float matchThreshold(float inputSum, float vigilance) {
   auto passes = [&](float numerator) { return passesVigilance(numerator, inputSum, vigilance); };
-  // vigilance * inputSum lies within an ulp or two of the boundary.
+  // vigilance * inputSum (both finite, not negative) lies within an ulp or
+  // two of the boundary.
   float t = static_cast<float>(double{vigilance} * double{inputSum});
   if (passes(t)) {
-    for (float lower = std::nextafter(t, -INFINITY); passes(lower); lower = std::nextafter(t, -INFINITY)) t = lower;
+    while (t > 0.0f && passes(nextDown(t))) t = nextDown(t);
   } else {
     do {
-      t = std::nextafter(t, INFINITY);
+      t = nextUp(t);
     } while (!passes(t));
   }
   return t;

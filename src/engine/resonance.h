@@ -37,7 +37,7 @@ float matchThreshold(float inputSum, float vigilance);
 
 // The selection of a kernel variant (choice_kernel.h), or none for the plain
 // scalar search. A selection may read the arrays up to count rounded up to a
-// whole tile of 16 (the values past count are ignored).
+// multiple of 64 (the values past count are ignored).
 using SelectWinnerFn = int (*)(const float* choices, const float* numerators, int count, float threshold);
 
 // The categories compete in order of decreasing choice value, the lower index

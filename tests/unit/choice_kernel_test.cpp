@@ -223,11 +223,11 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
     float vigilance = level(rng) / 8.0f;
     float inputSum = 1.0f + level(rng) / 64.0f;
     int expected = referenceWinner(choices, numerators, inputSum, vigilance);
-    // A selection may read to the end of the last tile; what lies there must
-    // not matter.
+    // A selection may read on to a multiple of 64; what lies there must not
+    // matter.
     std::vector<float> paddedChoices = choices;
     std::vector<float> paddedNumerators = numerators;
-    paddedChoices.resize((choices.size() + 15) / 16 * 16, 1.0f);
+    paddedChoices.resize((choices.size() + 63) / 64 * 64, 1.0f);
     paddedNumerators.resize(paddedChoices.size(), 1.0f);
     std::vector<SelectWinnerFn> selections = {nullptr};
     for (const auto& target : choiceKernelTargets()) {

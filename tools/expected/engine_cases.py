@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the expected bytes of the learning and recall cases in engine/.
 
-    python3 tests/data/e2e/engine_cases.py
+    python3 tools/expected/engine_cases.py
 
 Each case below names its data, its switches and what it proves. The expected
 console text, result files and temporary file follow from the documented
@@ -32,7 +32,7 @@ import sys
 from fractions import Fraction
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "engine")
+OUT = os.path.join(HERE, "..", "..", "tests", "data", "e2e", "engine")
 
 SPIN = "-\\|/"
 BANNER = " <<< fuzzyart >>>  Version: 1.11W32 DOS\n\n"

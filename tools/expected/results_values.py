@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Numbers behind the expected result files of these cases, from the formulas.
 
-    derive_values.py DATA [CATFILE] [-M] [-N]
+    results_values.py DATA [CATFILE] [-M] [-N]
 
 prints the ranges MIN/MAX (widened by CATFILE when given), the records of the
 .BIN file as float32 values and hex bytes, and, for CATFILE, each stored row

@@ -92,42 +92,6 @@ TEST_F(CategoryTableTest, ZeroDenominatorIsNoticedAsWeightsChange) {
   EXPECT_FALSE(table->anyZeroDenominator());
 }
 
-TEST_F(CategoryTableTest, ReservationsAreReportedInBytesAtDebugLevel2Only) {
-  const std::vector<float> input(6, 0.5f);
-  test::ConsoleCapture console;
-  commitCategory(*table, input, 1);
-  EXPECT_EQ(console.err(), "");
-  commitCategory(*table, input, 2);
-  commitCategory(*table, input, 2);
-  EXPECT_EQ(console.err(), "\n24 bytes memory reserved.\n\n24 bytes memory reserved.\n");
-  EXPECT_EQ(console.out(), "");
-}
-
-TEST_F(CategoryTableTest, FailedReservationStopsWithTheSizeAndTheNumberFromOne) {
-  const std::vector<float> input(6, 0.5f);
-  test::ConsoleCapture console;
-  setReservationFailure(2);
-  commitCategory(*table, input, 0);
-  commitCategory(*table, input, 0);
-  try {
-    commitCategory(*table, input, 0);
-    FAIL() << "the third reservation should have stopped the run";
-  } catch (const RunStop& stop) {
-    EXPECT_EQ(stop.exitCode, 5);
-  }
-  EXPECT_EQ(table->count(), 2);
-  const std::string categoryStop =
-      "\nAttempted to reserve 24 bytes memory.\nPANIC: Not enough memory for category: 3\n";
-  EXPECT_EQ(console.err(), categoryStop);
-
-  // A named working vector fails the same way under its own name.
-  setReservationFailure(0);
-  std::vector<float> range;
-  EXPECT_THROW(reserveVector(range, 6, "MIN", 0), RunStop);
-  EXPECT_EQ(console.err(),
-            categoryStop + "\nAttempted to reserve 24 bytes memory.\nPANIC: Not enough memory for MINvector.\n");
-}
-
 TEST_F(CategoryTableTest, ReleaseLeavesAnEmptyTableForTheNextFile) {
   commitPatterned(kMaxCategories, 5);
   table->releaseCategories();

@@ -61,51 +61,5 @@ TEST_F(LearningTest, WorkedExampleOfThreeVectors) {
   EXPECT_EQ(table->weight(1, 1), 0.9f);
 }
 
-TEST_F(LearningTest, ItpScalesBetaAfterEveryPass) {
-  // One category learns the same input twice: with Itp 0.5 the second pass
-  // uses half the first pass's Beta.
-  RecordReader rows;
-  rows.openMemory({0.5f, 1.0f, 0.25f, 0.5f}, 2);
-  auto table = std::make_unique<CategoryTable>();
-  table->resetForFile();
-  table->resetForEngine(0.0f);
-  LearningParameters p;
-  p.iterations = 2;
-  p.beta = 0.5f;
-  p.itp = 0.5f;
-  p.vigilance = 0.0f;
-  learnCategories(rows, *table, p);
-
-  ASSERT_EQ(table->count(), 1);
-  float w0 = update(0.5f, 0.25f, 0.5f);  // pass 1, second row
-  w0 = update(0.25f, 0.5f, w0);          // pass 2, first row
-  w0 = update(0.25f, 0.25f, w0);         // pass 2, second row
-  EXPECT_EQ(table->weight(0, 0), w0);
-}
-
-TEST_F(LearningTest, TooManyCategoriesStopsTheRun) {
-  // Vigilance 1 with Alpha above 0: no category can pass, every row is new.
-  std::vector<float> records;
-  for (int r = 0; r < 1025; ++r) {
-    records.push_back(static_cast<float>(r % 7) / 8.0f);
-    records.push_back(1.0f);
-  }
-  RecordReader rows;
-  rows.openMemory(records, 2);
-  auto table = std::make_unique<CategoryTable>();
-  table->resetForFile();
-  table->resetForEngine(0.1f);
-  LearningParameters p;
-  p.iterations = 1;
-  p.vigilance = 1.0f;
-  try {
-    learnCategories(rows, *table, p);
-    FAIL() << "the 1025th category was accepted";
-  } catch (const RunStop& stop) {
-    EXPECT_EQ(stop.exitCode, kExitPanic);
-  }
-  EXPECT_EQ(table->count(), 1024);
-}
-
 }  // namespace
 }  // namespace fuzzyart

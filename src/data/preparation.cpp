@@ -191,7 +191,7 @@ void prepareDataFile(RunContext& context) {
   consoleErr("\n");
 
   if (!f.tempStream.close()) panic("Can't create file: %s. Disk full?\n", f.tempName.c_str());
-  keepCategoryFileIfCreated(f, s, f.weightName);
+  beforeCreating(f, s, f.weightName);
   if (!f.weightStream.create(f.weightName)) panic("Can't create file: %s\n\n", f.weightName.c_str());
   f.dataStream.close();
   if (!f.preparedRows.open(f.tempName, static_cast<size_t>(context.inputLength))) {

@@ -44,14 +44,6 @@ class NoticeDraw {
   unsigned long state_;
 };
 
-// Before a file of the data file is created: the stored categories of a
-// recall are kept when the file is the category file, and the data file
-// itself is never emptied.
-void beforeCreating(RunContext& context, const std::string& name) {
-  keepCategoryFileIfCreated(context.files, context.settings, name);
-  if (sameFile(name, context.files.dataName)) panic("Can't create file: %s\n\n", name.c_str());
-}
-
 void openDataFile(RunContext& context, const std::string& name) {
   struct stat info {};
   // A directory opens for reading on this platform and a pipe cannot be read
@@ -93,7 +85,7 @@ void engagePhase(RunContext& context) {
 void recallPhase(RunContext& context) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
-  beforeCreating(context, f.valueName);
+  beforeCreating(f, s, f.valueName);
   openCategoryValueFile(f.valueStream, f.valueName, f.dataName, s.debugLevel);
   if (s.writeCentres) {
     reserveCentreSums(context.centres, context.table.count(), context.shape.variableCount, s.debugLevel);
@@ -116,10 +108,10 @@ void processDataFile(RunContext& context, const std::string& arg) {
   f.tempName = temporaryName(arg, s.tempPath);
   if (s.writeCentres) {
     f.centreName = replaceExtension(arg, kCentreExtension);
-    beforeCreating(context, f.centreName);
+    beforeCreating(f, s, f.centreName);
     if (!f.centreStream.create(f.centreName)) panic("Can't create file: %s\n\n", f.centreName.c_str());
   }
-  beforeCreating(context, f.tempName);
+  beforeCreating(f, s, f.tempName);
   if (!f.tempStream.create(f.tempName)) panic("Can't create file: %s\n\n", f.tempName.c_str());
   printWorkLine(context, arg);
 

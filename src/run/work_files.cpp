@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "run/console.h"
+
 namespace fuzzyart {
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -13,6 +15,8 @@ bool sameFile(const std::string& a, const std::string& b) {
   return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
 }
+
+namespace {
 
 void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate) {
   if (!settings.recall || files.categoryCopy != nullptr) return;
@@ -24,6 +28,13 @@ void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, co
   files.categoryCopy = std::make_shared<const std::string>(bytes.str());
   // A stream already open on the file would read the emptied file from now on.
   if (files.categoryStream.isOpen()) files.categoryStream.openMemory(files.categoryCopy);
+}
+
+}  // namespace
+
+void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate) {
+  keepCategoryFileIfCreated(files, settings, nameToCreate);
+  if (sameFile(nameToCreate, files.dataName)) panic("Can't create file: %s\n\n", nameToCreate.c_str());
 }
 
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings) {

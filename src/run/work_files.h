@@ -58,8 +58,10 @@ bool sameFile(const std::string& a, const std::string& b);
 
 // Before a file of the current data file is created: when that file is the
 // +CatFile of a recall run, its rows are first read into memory, so that
-// creating the file cannot empty the stored categories.
-void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate);
+// creating the file cannot empty the stored categories; when it is the data
+// file itself (through a link), the run stops with "Can't create file"
+// rather than empty the data.
+void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate);
 
 // Opens the +CatFile for reading, from the kept copy when there is one.
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings);

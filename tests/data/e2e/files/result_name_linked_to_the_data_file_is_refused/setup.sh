@@ -1,0 +1,1 @@
+ln -s d.dat d.BIN

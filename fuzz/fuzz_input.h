@@ -2,9 +2,21 @@
 // console that neither prints nor waits.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// A property every input must keep; a violation aborts, which the fuzzer
+// reports with the input.
+#define CHECK(condition)                                                                \
+  do {                                                                                  \
+    if (!(condition)) {                                                                 \
+      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                     \
+    }                                                                                   \
+  } while (0)
 
 namespace fuzzyart::fuzz {
 

@@ -25,14 +25,6 @@ using namespace fuzzyart;
 
 namespace {
 
-#define CHECK(condition)                                                \
-  do {                                                                  \
-    if (!(condition)) {                                                 \
-      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                     \
-    }                                                                   \
-  } while (0)
-
 bool allowedInData(char c) {
   return (c >= '0' && c <= '9') || std::strchr(" \t,.+-eE\r\n", c) != nullptr;
 }

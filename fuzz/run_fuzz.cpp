@@ -42,14 +42,6 @@ using namespace fuzzyart;
 
 namespace {
 
-#define CHECK(condition)                                                \
-  do {                                                                  \
-    if (!(condition)) {                                                 \
-      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                     \
-    }                                                                   \
-  } while (0)
-
 constexpr int kMaxIterations = 10;  // the default
 
 std::string workDirectory;

@@ -16,14 +16,6 @@ using namespace fuzzyart;
 
 namespace {
 
-#define CHECK(condition)                                                \
-  do {                                                                  \
-    if (!(condition)) {                                                 \
-      std::fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                     \
-    }                                                                   \
-  } while (0)
-
 void checkSettings(const RunSettings& s) {
   CHECK(s.iterations >= 1);
   CHECK(s.itp > 0.0f && s.itp <= 2.0f);

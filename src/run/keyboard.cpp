@@ -3,10 +3,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <initializer_list>
 
@@ -25,7 +25,7 @@ termios rawTerminal{};
 
 // The keyboard is polled at most once per millisecond: a system call per row
 // would cost more than the row itself on small inputs, and no one types faster.
-timespec lastPoll{};
+std::chrono::steady_clock::time_point lastPoll{};
 
 void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
 
@@ -41,10 +41,8 @@ bool keyWaiting() {
 }
 
 bool pollDue() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  long elapsedNs = (now.tv_sec - lastPoll.tv_sec) * 1000000000L + (now.tv_nsec - lastPoll.tv_nsec);
-  if (elapsedNs >= 0 && elapsedNs < 1000000L) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastPoll < std::chrono::milliseconds(1)) return false;
   lastPoll = now;
   return true;
 }
@@ -73,7 +71,7 @@ void installSignalHandlers() {
 
 void resetCancelRequest() {
   stopSignal = 0;
-  lastPoll = timespec{};
+  lastPoll = {};
 }
 
 void flushKeyboard() {

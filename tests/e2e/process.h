@@ -20,8 +20,6 @@ struct ProcessRequest {
   std::vector<std::string> args;  // without argv[0]
   std::vector<std::string> env;   // the whole environment, NAME=VALUE
   std::string workDir;
-  std::string stdinPath = "/dev/null";
-  int timeoutSeconds = 120;
 };
 
 ProcessResult runProcess(const ProcessRequest& request);

@@ -15,24 +15,17 @@ namespace fuzzyart {
 namespace {
 
 struct Setup {
-  std::unique_ptr<CategoryTable> table = std::make_unique<CategoryTable>();
+  std::unique_ptr<CategoryTable> table;
   std::vector<std::vector<float>> weights;  // the plain loop's own storage, one vector a category
   std::vector<float> input;
 
-  Setup(int count, int length) {
+  Setup(int count, int length) : table(std::make_unique<CategoryTable>(count, length, 0.0f)) {
     std::mt19937 rng(42);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    table->resetForFile();
-    table->resetForEngine(0.0f);
     weights.assign(static_cast<size_t>(count), std::vector<float>(static_cast<size_t>(length)));
-    for (int j = 0; j < count; ++j) {
-      table->reserveWeights(j, length);
-      for (int i = 0; i < length; ++i) {
-        float w = unit(rng);
-        weights[j][i] = w;
-        table->setWeight(j, i, w);
-      }
-      table->markCommitted(j);
+    for (auto& category : weights) {
+      for (auto& w : category) w = unit(rng);
+      commitCategory(*table, category, nullptr);
     }
     input.resize(static_cast<size_t>(length));
     for (auto& x : input) x = unit(rng);
@@ -78,6 +71,7 @@ void runKernel(benchmark::State& state, ChoiceKernelFn kernel) {
   const int length = static_cast<int>(state.range(1));
   Setup setup(count, length);
   auto scratch = std::make_unique<ChoiceScratch>();
+  scratch->ensure(count);
   for (auto _ : state) {
     kernel(*setup.table, setup.input.data(), *scratch);
     benchmark::DoNotOptimize(scratch->choices);

@@ -8,11 +8,8 @@
 #include <random>
 #include <string>
 
-#include "data/line_reader.h"
-#include "data/preparation.h"
 #include "data/row_reader.h"
-#include "run/console.h"
-#include "run/work_files.h"
+#include "fuzzyart/data.h"
 
 namespace fuzzyart {
 namespace {
@@ -36,8 +33,8 @@ void BM_ReadDataRow(benchmark::State& state) {
   auto text = std::make_shared<const std::string>(makeTable(16 << 20, 8));
   std::vector<float> row(kRowBufferSize);
   for (auto _ : state) {
-    LineReader reader;
-    reader.openMemory(text);
+    TextFile reader;
+    reader.openMemory("table", text);
     RowShape shape;
     while (readDataRow(row.data(), reader, shape) > 0) {
     }
@@ -59,23 +56,17 @@ void BM_PrepareDataFile(benchmark::State& state) {
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
   }
-  FILE* sink = std::fopen("/dev/null", "w");
-  ConsoleStreams saved = consoleStreams();
-  consoleStreams().err = sink;
-  consoleStreams().out = sink;
+  const std::string temp = (dir / "big.BIN").string();
   for (auto _ : state) {
-    auto context = std::make_unique<RunContext>();
-    context->settings.quiet = true;
-    WorkFiles& f = context->files;
-    f.dataName = data;
-    f.tempName = (dir / "big.BIN").string();
-    f.weightName = (dir / "big.FAC").string();
-    f.dataStream.open(data);
-    f.tempStream.create(f.tempName);
-    prepareDataFile(*context);
+    TextFile file;
+    file.open(data);
+    Preparation preparation(file, ScalingOptions{});
+    preparation.measure(nullptr);
+    RecordFileWriter out;
+    out.create(temp);
+    preparation.scale(preparation.scaling(), out, nullptr);
+    out.close();
   }
-  consoleStreams() = saved;
-  std::fclose(sink);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(data)));
   std::filesystem::remove_all(dir);
 }

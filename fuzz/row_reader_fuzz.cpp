@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "data/line_reader.h"
+#include "fuzzyart/text_file.h"
 #include "data/row_reader.h"
 #include "fuzz_input.h"
 
@@ -39,7 +39,7 @@ void checkLine(std::string_view line, float* values) {
   if (kind != LineKind::kValues) return;
   for (char c : line) CHECK(c != '\0' && allowedInData(c));
   CHECK(count >= 0);
-  for (int32_t i = 0; i < count && i < kMaxColumns; ++i) CHECK(std::isfinite(values[i]));
+  for (int32_t i = 0; i < count && i < kMaxInputLength; ++i) CHECK(std::isfinite(values[i]));
 
   // The same walk with strtof: a value starts at a digit, "-" or "."; after
   // it the text runs on to the next blank, tab or comma.
@@ -53,7 +53,7 @@ void checkLine(std::string_view line, float* values) {
     char* stop = nullptr;
     const float expected = std::strtof(p, &stop);
     if (stop == p) break;
-    if (seen < kMaxColumns) CHECK(std::memcmp(&expected, &values[seen], sizeof expected) == 0);
+    if (seen < kMaxInputLength) CHECK(std::memcmp(&expected, &values[seen], sizeof expected) == 0);
     ++seen;
     p = stop;
     while (p < end && std::strchr(" \t,", *p) == nullptr) ++p;
@@ -66,7 +66,7 @@ struct Row {
   std::vector<float> values;
 };
 
-std::vector<Row> readPass(LineReader& in, float* buffer) {
+std::vector<Row> readPass(TextFile& in, float* buffer) {
   RowShape shape;
   std::vector<Row> rows;
   for (;;) {
@@ -75,7 +75,7 @@ std::vector<Row> readPass(LineReader& in, float* buffer) {
     CHECK(n >= -2);
     Row row{n, {}};
     if (n > 0) {
-      const int32_t stored = n < kMaxColumns ? n : kMaxColumns;
+      const int32_t stored = n < kMaxInputLength ? n : kMaxInputLength;
       CHECK(buffer[stored] == 0.0f);
       for (int32_t i = 0; i < stored; ++i) CHECK(std::isfinite(buffer[i]));
       row.values.assign(buffer, buffer + stored);
@@ -109,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Exactly the row buffer's documented size.
   std::unique_ptr<float[]> buffer(new float[kRowBufferSize]);
 
-  LineReader in;
-  in.openMemory(bytes);
+  TextFile in;
+  in.openMemory("fuzz", bytes);
   std::string_view line;
   while (in.nextLine(line)) checkLine(line, buffer.get());
   checkLine(*bytes, buffer.get());

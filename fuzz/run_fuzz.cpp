@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "data/line_reader.h"
+#include "fuzzyart/text_file.h"
 #include "data/row_reader.h"
 #include "fuzz_input.h"
 #include "run/console.h"
@@ -99,8 +99,8 @@ std::vector<std::string> dataLines(const std::string& bytes) {
 }
 
 int64_t dataRows(const std::string& bytes) {
-  LineReader in;
-  in.openMemory(std::make_shared<const std::string>(bytes));
+  TextFile in;
+  in.openMemory("DATA.TXT", std::make_shared<const std::string>(bytes));
   RowShape shape;
   std::vector<float> row(kRowBufferSize);
   int64_t rows = 0;

@@ -1,4 +1,4 @@
-#include "data/record_file.h"
+#include "fuzzyart/record_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@ namespace fuzzyart {
 
 // The records are written in the machine's own float layout, which the file
 // format fixes as little-endian IEEE 754.
-static_assert(std::endian::native == std::endian::little, "the temporary file holds little-endian floats");
+static_assert(std::endian::native == std::endian::little, "the record file holds little-endian floats");
 
 namespace {
 
@@ -32,10 +32,18 @@ bool writeAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-RecordWriter::~RecordWriter() { discard(); }
+size_t MemoryRows::next(size_t wanted, const float*& rows) {
+  const size_t delivered = std::min(wanted, this->rows() - cursor_);
+  rows = values_.data() + cursor_ * length_;
+  cursor_ += delivered;
+  return delivered;
+}
 
-bool RecordWriter::create(const std::string& path) {
+RecordFileWriter::~RecordFileWriter() { discard(); }
+
+bool RecordFileWriter::create(const std::string& path) {
   discard();
+  name_ = path;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd_ < 0) return false;
   buffer_.resize(kWriteBuffer);
@@ -44,13 +52,13 @@ bool RecordWriter::create(const std::string& path) {
   return true;
 }
 
-bool RecordWriter::drain() {
+bool RecordFileWriter::drain() {
   if (used_ > 0 && !failed_) failed_ = !writeAll(fd_, buffer_.data(), used_);
   used_ = 0;
   return !failed_;
 }
 
-bool RecordWriter::write(const float* record, size_t length) {
+bool RecordFileWriter::write(const float* record, size_t length) {
   if (fd_ < 0 || failed_) return false;
   const char* bytes = reinterpret_cast<const char*>(record);
   size_t size = length * sizeof(float);
@@ -64,7 +72,7 @@ bool RecordWriter::write(const float* record, size_t length) {
   return true;
 }
 
-bool RecordWriter::close() {
+bool RecordFileWriter::close() {
   if (fd_ < 0) return true;
   bool ok = drain();
   ok = ::close(fd_) == 0 && ok;
@@ -74,7 +82,7 @@ bool RecordWriter::close() {
   return ok;
 }
 
-void RecordWriter::discard() {
+void RecordFileWriter::discard() {
   if (fd_ >= 0) {
     drain();
     ::close(fd_);
@@ -82,10 +90,11 @@ void RecordWriter::discard() {
   fd_ = -1;
 }
 
-RecordReader::~RecordReader() { close(); }
+RecordFileReader::~RecordFileReader() { close(); }
 
-bool RecordReader::open(const std::string& path, size_t recordLength) {
+bool RecordFileReader::open(const std::string& path, size_t recordLength) {
   close();
+  name_ = path;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
   length_ = recordLength;
@@ -95,48 +104,39 @@ bool RecordReader::open(const std::string& path, size_t recordLength) {
   return true;
 }
 
-void RecordReader::openMemory(std::vector<float> records, size_t recordLength) {
-  close();
-  memoryMode_ = true;
-  length_ = recordLength;
-  block_ = std::move(records);
-  rewind();
-}
-
-void RecordReader::close() {
+void RecordFileReader::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  memoryMode_ = false;
   block_.clear();
   block_.shrink_to_fit();
   blockRecords_ = cursor_ = carryBytes_ = 0;
   eof_ = false;
+  failed_ = false;
 }
 
-void RecordReader::rewind() {
+void RecordFileReader::rewind() {
   cursor_ = 0;
   carryBytes_ = 0;
-  if (memoryMode_) {
-    blockRecords_ = length_ == 0 ? 0 : block_.size() / length_;
-    eof_ = true;
-    return;
-  }
   blockRecords_ = 0;
+  failed_ = false;
   eof_ = fd_ < 0 || lseek(fd_, 0, SEEK_SET) != 0;
+  if (fd_ >= 0 && eof_) failed_ = true;
 }
 
 // Reads the next block behind the carried bytes of an incomplete record.
-bool RecordReader::refill() {
+bool RecordFileReader::refill() {
   if (eof_ || length_ == 0) return false;
   char* bytes = reinterpret_cast<char*>(block_.data());
-  size_t recordBytes = length_ * sizeof(float);
+  const size_t recordBytes = length_ * sizeof(float);
   if (carryBytes_ > 0) std::memmove(bytes, bytes + blockRecords_ * recordBytes, carryBytes_);
   size_t filled = carryBytes_;
-  size_t capacity = block_.size() * sizeof(float);
+  const size_t capacity = block_.size() * sizeof(float);
   while (filled < capacity) {
     ssize_t n = ::read(fd_, bytes + filled, capacity - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      // A read error must not pass for the end of the rows.
+      failed_ = n < 0;
       eof_ = true;
       break;
     }
@@ -148,17 +148,12 @@ bool RecordReader::refill() {
   return blockRecords_ > 0;
 }
 
-size_t RecordReader::nextBlock(size_t wanted, const float*& records) {
+size_t RecordFileReader::next(size_t wanted, const float*& rows) {
   if (cursor_ >= blockRecords_ && !refill()) return 0;
-  size_t delivered = std::min(wanted, blockRecords_ - cursor_);
-  records = block_.data() + cursor_ * length_;
+  const size_t delivered = std::min(wanted, blockRecords_ - cursor_);
+  rows = block_.data() + cursor_ * length_;
   cursor_ += delivered;
   return delivered;
-}
-
-const float* RecordReader::next() {
-  const float* record = nullptr;
-  return nextBlock(1, record) == 1 ? record : nullptr;
 }
 
 }  // namespace fuzzyart

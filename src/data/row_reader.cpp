@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "run/console.h"
 
 namespace fuzzyart {
 
@@ -89,7 +88,7 @@ LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
       LineKind rest = finishLine(p + used, end);
       return rest == LineKind::kComment ? rest : LineKind::kBad;
     }
-    if (count < kMaxColumns) values[count] = value;
+    if (count < kMaxInputLength) values[count] = value;
     if (count < INT32_MAX) ++count;
     p += used;
     // Text glued to a value is passed over up to the next separator.
@@ -102,7 +101,7 @@ LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
   }
 }
 
-int32_t readDataRow(float* values, LineReader& in, RowShape& shape) {
+int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* observer) {
   std::string_view line;
   int32_t count = 0;
   for (;;) {
@@ -115,16 +114,9 @@ int32_t readDataRow(float* values, LineReader& in, RowShape& shape) {
     if (kind == LineKind::kBad) return -2;
     break;
   }
-  values[count < kMaxColumns ? count : kMaxColumns] = 0.0f;
+  values[count < kMaxInputLength ? count : kMaxInputLength] = 0.0f;
   if (shape.variableCount != 0 && count != 0 && count != shape.columnCount) {
-    // The line is shown as a text-mode read shows it: a CR before the line
-    // feed does not appear.
-    std::string_view shown = line;
-    bool feed = !shown.empty() && shown.back() == '\n';
-    if (feed) shown.remove_suffix(1);
-    if (feed && !shown.empty() && shown.back() == '\r') shown.remove_suffix(1);
-    consoleErr("\nstr:%.*s%s%d!=%d\n", static_cast<int>(shown.size()), shown.data(), feed ? "\n" : "", count,
-               shape.columnCount);
+    if (observer != nullptr) observer->onRowMismatch(line, count, shape.columnCount);
     return -1;
   }
   if (shape.variableCount == 0) {

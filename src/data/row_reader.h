@@ -5,13 +5,11 @@
 #include <cstdint>
 #include <string_view>
 
-#include "data/line_reader.h"
-#include "run/switches.h"
+#include "base/capacities.h"
+#include "fuzzyart/observer.h"
+#include "fuzzyart/text_file.h"
 
 namespace fuzzyart {
-
-// Room for the largest row plus the 0.0 stored after its last value.
-inline constexpr int kRowBufferSize = kMaxColumns + 2;
 
 // The column counts of the current data file, set by the first row that holds
 // values. variableCount may be lowered later to the number of selected
@@ -28,15 +26,15 @@ enum class LineKind { kComment, kBad, kValues };
 // comment; a line holding a character outside digits, blank, tab, comma, ".",
 // "+", "-", "e", "E", CR and LF is bad, and so is a value beyond single
 // precision's range. Otherwise the values are converted into values[] (at most
-// kMaxColumns stored, every one counted) and their number is put in count.
+// kMaxInputLength stored, every one counted) and their number is put in count.
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
 
 // Reads the next data row into values (room for kRowBufferSize floats):
 //   n > 0  a row of n values, then 0.0 stored after them
 //   0      end of data: end of file, a read error, or a line without values
-//   -1     a row whose count differs from columnCount (after the "\nstr:" line)
+//   -1     a row whose count differs from columnCount (told to the observer)
 //   -2     a line with a character outside the allowed set
-int32_t readDataRow(float* values, LineReader& in, RowShape& shape);
+int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* observer = nullptr);
 
 // Converts the decimal number at the start of text, as formatted input's "%f"
 // does, correctly rounded to single precision. Returns the characters used (0

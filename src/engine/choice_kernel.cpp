@@ -72,6 +72,7 @@ const ChoiceKernelTarget* buildTargets() {
 }
 
 }  // namespace
+
 std::span<const ChoiceKernelTarget> choiceKernelTargets() {
   static const ChoiceKernelTarget* targets = buildTargets();
   return {targets, 3};

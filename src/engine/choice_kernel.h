@@ -9,6 +9,8 @@
 // bits. Pure computation: no I/O.
 #pragma once
 
+#include <algorithm>
+#include <new>
 #include <span>
 
 #include "engine/category_table.h"
@@ -16,11 +18,28 @@
 
 namespace fuzzyart {
 
-// Scratch of one row: room for every category (a multiple of 64), so that
-// vector loops may run past the last category to a whole step.
-struct ChoiceScratch {
-  alignas(64) float numerators[CategoryTable::kCapacity];
-  alignas(64) float choices[CategoryTable::kCapacity];
+// Scratch of one row: room for every category rounded up to a multiple of
+// 64, so that vector loops may run past the last category to a whole step.
+class ChoiceScratch {
+ public:
+  // Makes room for `count` categories; throws std::bad_alloc without memory.
+  void ensure(int count) {
+    const size_t room = std::max<size_t>(64, (static_cast<size_t>(count) + 63) / 64 * 64);
+    if (room <= room_) return;
+    numeratorStore_ = allocateAligned(room);
+    choiceStore_ = allocateAligned(room);
+    if (!numeratorStore_ || !choiceStore_) throw std::bad_alloc();
+    numerators = numeratorStore_.get();
+    choices = choiceStore_.get();
+    room_ = room;
+  }
+  float* numerators = nullptr;
+  float* choices = nullptr;
+
+ private:
+  size_t room_ = 0;
+  AlignedFloats numeratorStore_;
+  AlignedFloats choiceStore_;
 };
 
 using ChoiceKernelFn = void (*)(const CategoryTable& table, const float* input, ChoiceScratch& out);

@@ -37,7 +37,7 @@ SearchResult referenceSearch(const CategoryTable& table, std::span<const float> 
       inputSum += input[i];
     }
     if (inputSum == 0.0f) return {SearchOutcome::kZeroInputSum};
-    if (double{numerator} / double{inputSum} < double{vigilance}) {
+    if (!passesVigilance(numerator, inputSum, vigilance)) {
       choices[winner] = -1.0f;
       continue;
     }

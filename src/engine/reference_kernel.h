@@ -1,7 +1,8 @@
 // The plain loops of the choice and the search, written as the definitions
 // read: every sum recomputed per category and per test, resets followed by a
-// new search. The program uses the fast kernel; these serve the plain build
-// that benchmarks compare against.
+// new search, with the same match test as the fast engine. The program uses
+// the fast kernel; the plain build (fuzzyart_plain) runs these, as the oracle
+// the end-to-end cases check and the baseline benchmarks compare against.
 #pragma once
 
 #include <span>

@@ -53,7 +53,7 @@ SearchResult findResonance(std::span<const float> choices, std::span<const float
 // once; then J's denominator is brought up to date.
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta);
 
-struct ChoiceScratch;
+class ChoiceScratch;
 
 // What one row meets: a category with a zero denominator (which stops the
 // run), or the outcome of the search.

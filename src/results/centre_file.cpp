@@ -1,59 +1,48 @@
-#include "results/centre_file.h"
+// The category centre file (.BKC): the mean of the rows each category
+// accepted, in the units of the data.
+#include <string>
 
-#include <new>
-
-#include "data/ranges.h"
-#include "engine/category_table.h"
-#include "results/output_file.h"
-#include "run/console.h"
+#include "base/failure.h"
+#include "base/reservation.h"
+#include "fuzzyart/result_files.h"
 
 namespace fuzzyart {
 
-void reserveCentreSums(CentreSums& centres, int count, int variableCount, int debugLevel) {
-  // The table of per-category references is reported as 4 bytes a category;
-  // a reservation of nothing counts as failed.
-  long long tableBytes = static_cast<long long>(count) * 4;
-  if (count == 0 || !reservationAllowed()) {
-    consoleErr("\nAttemted to reserve %lld bytes memory.", tableBytes);
-    panic("Not enough memory for meanvector.\n");
-  }
-  centres.held = true;
-  if (debugLevel >= 2) consoleErr("\n%lld bytes memory reserved.\n", tableBytes);
-  centres.mvectors.resize(static_cast<size_t>(count));
-  long long bytes = static_cast<long long>(variableCount) * 4;
-  for (int i = 0; i < count; ++i) {
-    bool reserved = variableCount > 0 && reservationAllowed();
-    if (reserved) {
-      try {
-        centres.mvectors[static_cast<size_t>(i)].assign(static_cast<size_t>(variableCount), 0.0f);
-      } catch (const std::bad_alloc&) {
-        reserved = false;
-      }
-    }
-    if (!reserved) {
-      consoleErr("\nAttemted to reserve %lld bytes memory.", bytes);
-      panic("Not enough memory for mvector%d.\n", i);
-    }
-    if (debugLevel >= 2) consoleErr("\n%lld bytes memory reserved.\n", bytes);
+void reserveCentreSums(Tally& tally, int categories, int variableCount, Observer* observer) {
+  // The table of per-category references is reported as 4 bytes a category.
+  reserveReported(observer, {Reservation::kCentreTable, int64_t{categories} * 4, false, 0, ""},
+                  [&] { return tally.sums.resize(static_cast<size_t>(categories)), true; },
+                  "Not enough memory for meanvector.\n", true);
+  for (int i = 0; i < categories; ++i) {
+    reserveReported(
+        observer, {Reservation::kCentreSums, int64_t{variableCount} * 4, false, i, ""},
+        [&] { return tally.sums[static_cast<size_t>(i)].assign(static_cast<size_t>(variableCount), 0.0f), true; },
+        "Not enough memory for mvector" + std::to_string(i) + ".\n", true);
   }
 }
 
-void writeCategoryCenters(OutputFile& file, CentreSums& centres, const CategoryTable& table, const Ranges& ranges,
-                          const std::string& dataName, int variableCount, int debugLevel) {
-  consoleErr("\nWriting CategoryCenterfile.\n");
-  if (debugLevel >= 1) writeChecked(file, "! Computed CategoryCenters for datafile: %s\n", dataName.c_str());
-  for (int i = 0; i < table.count(); ++i) {
-    std::vector<float>& sums = centres.mvectors[static_cast<size_t>(i)];
-    const double count = static_cast<double>(table.counts(i));
-    for (int j = 0; j < variableCount; ++j) {
-      // The mean is stored back in single precision before it is brought to
-      // data units; a category without rows gives 0/0, not a number.
-      sums[static_cast<size_t>(j)] = static_cast<float>(double{sums[static_cast<size_t>(j)]} / count);
-      writeChecked(file, "%-12.6G ", unscaleValue(ranges, sums[static_cast<size_t>(j)], j));
-    }
-    writeChecked(file, "\n");
+std::vector<double> centreOf(const Tally& tally, int category, const Scaling& scaling) {
+  const std::vector<float>& sums = tally.sums[static_cast<size_t>(category)];
+  const double count = static_cast<double>(tally.counts[static_cast<size_t>(category)]);
+  std::vector<double> centre(sums.size());
+  for (size_t j = 0; j < sums.size(); ++j) {
+    // The mean is stored in single precision before it is brought to data
+    // units; a category without rows gives 0/0, not a number.
+    const float mean = static_cast<float>(double{sums[j]} / count);
+    centre[j] = unscaleValue(mean, scaling.min[j], scaling.max[j]);
   }
-  if (!file.flush()) panicDiskFull();
+  return centre;
+}
+
+void writeCategoryCentreFile(OutputFile& file, const Tally& tally, const Scaling& scaling,
+                             const std::string& dataName, int detail) {
+  if (detail >= 1 && !file.print("! Computed CategoryCenters for datafile: %s\n", dataName.c_str())) failDiskFull();
+  for (size_t i = 0; i < tally.sums.size(); ++i) {
+    for (double value : centreOf(tally, static_cast<int>(i), scaling)) {
+      if (!file.print("%-12.6G ", value)) failDiskFull();
+    }
+    if (!file.print("\n")) failDiskFull();
+  }
 }
 
 }  // namespace fuzzyart

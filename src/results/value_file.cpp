@@ -1,15 +1,15 @@
-#include "results/value_file.h"
-
-#include "results/output_file.h"
-#include "run/console.h"
+// The category value file (.FAF): the category of every data row.
+#include "base/failure.h"
+#include "fuzzyart/result_files.h"
 
 namespace fuzzyart {
 
-void openCategoryValueFile(OutputFile& file, const std::string& valueName, const std::string& dataName,
-                           int debugLevel) {
-  consoleErr("\nWriting Categoryvaluefile:  ");
-  if (!file.create(valueName)) panic("Can't create file: %s\n\n", valueName.c_str());
-  if (debugLevel >= 1) writeChecked(file, "! Categoryvaluefile for datafile: %s\n", dataName.c_str());
+void writeValueFileHeader(OutputFile& file, const std::string& dataName) {
+  if (!file.print("! Categoryvaluefile for datafile: %s\n", dataName.c_str())) failDiskFull();
+}
+
+void writeValueLine(OutputFile& file, int category) {
+  if (!file.printLine(category + 1)) failDiskFull();
 }
 
 }  // namespace fuzzyart

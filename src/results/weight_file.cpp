@@ -1,32 +1,50 @@
-#include "results/weight_file.h"
+// The category/weight file (.FAC): its writer, and both readings of a stored
+// file in a recall (the widening of the ranges and the loading).
+#include <vector>
 
-#include "data/line_reader.h"
-#include "data/ranges.h"
+#include "base/failure.h"
 #include "data/row_reader.h"
-#include "engine/category_table.h"
-#include "results/output_file.h"
-#include "run/console.h"
-#include "run/switches.h"
+#include "fuzzyart/result_files.h"
 
 namespace fuzzyart {
 
-void writeCategoryWeightFile(OutputFile& file, const CategoryTable& table, const Ranges& ranges,
-                             const RunSettings& s, const std::string& dataName, int variableCount) {
-  consoleErr("\nWriting Category/Weightfile.\n");
-  if (s.debugLevel >= 1) {
+namespace {
+
+template <typename... Values>
+void writeChecked(OutputFile& file, const char* format, Values... values) {
+  if (!file.print(format, values...)) failDiskFull();
+}
+
+[[noreturn]] void failBadCategoryFile(const TextFile& file) {
+  fail(ErrorKind::kBadCategoryFile, "Bad category/weightfile: %s\n", file.name().c_str());
+}
+
+}  // namespace
+
+void writeCategoryWeightFile(OutputFile& file, const Network& network, const Scaling& scaling,
+                             std::span<const int64_t> counts, const std::string& dataName, int detail,
+                             Observer* observer) {
+  const NetworkParameters& p = network.parameters();
+  if (detail >= 1) {
+    // The Greek labels are the code page 437 bytes of alpha and beta in the
+    // file, whatever the console shows.
     writeChecked(file,
                  "! Category/weightfile for datafile: %s\n! No.of Iter:%d \xe0:%.3f \xe1:%.3f Vigilance:%.3f "
                  "Itp:%.3f CompCode:%c\n",
-                 dataName.c_str(), s.iterations, double{s.alpha}, double{s.beta}, double{s.vigilance},
-                 double{s.itp}, s.complementCoding ? 'Y' : 'N');
+                 dataName.c_str(), p.iterations, double{p.alpha}, double{p.beta}, double{p.vigilance},
+                 double{p.itp}, scaling.complementCoding ? 'Y' : 'N');
   }
-  for (int i = 0; i < table.count(); ++i) {
-    const long long count = table.counts(i);
-    consoleOut("Counts of category%-2d: %6lld\n", i + 1, count);
-    if (s.debugLevel >= 1) writeChecked(file, "Counts=%-6lld ", count);
-    for (int j = 0; j < variableCount; ++j) {
-      const double value = unscaleValue(ranges, table.weight(i, j), j);
-      if (s.debugLevel >= 2) {
+  const int variables = scaling.variableCount();
+  for (int i = 0; i < network.categoryCount(); ++i) {
+    const long long count = counts[static_cast<size_t>(i)];
+    if (observer != nullptr) observer->onCategoryWritten(i, count);
+    if (detail >= 1) writeChecked(file, "Counts=%-6lld ", count);
+    // Only the variables' weights: the complement half is not stored.
+    const std::vector<float> w = network.weights(i);
+    for (int j = 0; j < variables; ++j) {
+      const size_t k = static_cast<size_t>(j);
+      const double value = unscaleValue(w[k], scaling.min[k], scaling.max[k]);
+      if (detail >= 2) {
         writeChecked(file, "k[%d][%d]=%-12.6G ", i, j, value);
       } else {
         writeChecked(file, "%-12.6G ", value);
@@ -34,32 +52,45 @@ void writeCategoryWeightFile(OutputFile& file, const CategoryTable& table, const
     }
     writeChecked(file, "\n");
   }
-  consoleErr("\n");
-  if (!file.flush()) panicDiskFull();
 }
 
-void loadCategories(LineReader& categoryStream, CategoryTable& table, const Ranges& ranges, RowShape& shape,
-                    const RunSettings& s, int inputLength, float* row) {
-  categoryStream.rewind();
-  const int variables = shape.variableCount;
+int64_t widenByCategoryFile(TextFile& file, ColumnRanges& ranges, Observer* observer) {
+  std::vector<float> row(kRowBufferSize);
+  RowShape shape{ranges.columns(), ranges.columns()};
+  int64_t rows = 0;
   for (;;) {
-    int32_t n = readDataRow(row, categoryStream, shape);
+    const int32_t n = readDataRow(row.data(), file, shape, observer);
     if (n == 0) break;
-    // Preparation checked every row; a negative result means the file changed
-    // since.
-    if (n < 0) panic("Bad category/weightfile: %s\n", s.categoryFile.c_str());
-    const int j = table.count();
-    if (j == kMaxCategories) panic("Too many categories. Max:%d\n", kMaxCategories);
-    reserveCategory(table, j, inputLength, s.debugLevel);
-    for (int i = 0; i < variables; ++i) {
-      float w = static_cast<float>(scaleValue(ranges, row[i], i));
-      table.setWeight(j, i, w);
-      if (s.complementCoding) table.setWeight(j, variables + i, 1.0f - w);
-    }
-    table.markCommitted(j);
+    reportRow(observer, RowLoop::kCategoryRows, rows, 0);
+    if (n < 0) failBadCategoryFile(file);
+    ranges.widen(row.data());
+    ++rows;
   }
-  categoryStream.close();
-  consoleErr("\nFinal number of categories: %-2d\n ", table.count());
+  if (file.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n", file.name().c_str());
+  return rows;
+}
+
+void loadCategories(TextFile& file, const Scaling& scaling, Network& network, Observer* observer) {
+  if (!file.rewind()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n", file.name().c_str());
+  std::vector<float> row(kRowBufferSize);
+  const int variables = scaling.variableCount();
+  std::vector<float> weights(static_cast<size_t>(scaling.inputLength()));
+  RowShape shape{scaling.columnCount, scaling.columnCount};
+  for (;;) {
+    const int32_t n = readDataRow(row.data(), file, shape, observer);
+    if (n == 0) break;
+    // The first reading checked every row; a bad one now means the file
+    // changed since.
+    if (n < 0) failBadCategoryFile(file);
+    for (int i = 0; i < variables; ++i) {
+      const size_t k = static_cast<size_t>(i);
+      weights[k] = static_cast<float>(scaleValue(row[static_cast<size_t>(scaling.columns[k])], scaling.min[k],
+                                                 scaling.max[k]));
+      if (scaling.complementCoding) weights[k + static_cast<size_t>(variables)] = 1.0f - weights[k];
+    }
+    network.addCategory(weights, observer);
+  }
+  if (file.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n", file.name().c_str());
 }
 
 }  // namespace fuzzyart

@@ -5,11 +5,21 @@
 
 namespace fuzzyart {
 
+namespace {
+
+// The categories, the centre sums and the ranges of the data file go.
+void releaseFileState(RunContext& context) {
+  context.network.reset();
+  context.tally = Tally{};
+  context.preparation.reset();
+  context.scaling = Scaling{};
+}
+
+}  // namespace
+
 void roughCleaning(RunContext& context) {
   if (context.settings.debugLevel >= 2) consoleOut("\nRoughCleaning\n");
-  context.table.releaseCategories();
-  context.centres.release();
-  context.ranges.release();
+  releaseFileState(context);
   WorkFiles& f = context.files;
   f.preparedRows.close();
   f.dataStream.close();
@@ -22,9 +32,7 @@ void roughCleaning(RunContext& context) {
 void majorClean(RunContext& context) {
   const bool report = context.settings.debugLevel >= 2;
   if (report) consoleErr("\nMajorClean...");
-  context.table.releaseCategories();
-  context.centres.release();
-  context.ranges.release();
+  releaseFileState(context);
   closeAllStreams(context.files);
   if (report) consoleErr("Ready!\n");
 }

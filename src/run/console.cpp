@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "results/output_file.h"
 
 namespace fuzzyart {
 
@@ -73,17 +72,7 @@ void panic(const char* format, ...) {
   throw RunStop{kExitPanic};
 }
 
-void divisionByZero(const char* label) { panic("Division by 0. Zero/Minvector. (%s) Can't continue.\n", label); }
-
 void panicDiskFull() { panic("Can't write to disk. Disk full?\n"); }
-
-void writeChecked(OutputFile& file, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  bool written = file.vprint(format, args);
-  va_end(args);
-  if (!written) panicDiskFull();
-}
 
 void progressTick(int64_t row, int64_t& ticks, bool quiet) {
   if (quiet || row % 64 != 0) return;

@@ -11,8 +11,6 @@
 
 namespace fuzzyart {
 
-class OutputFile;
-
 enum ExitCode : int { kExitNormal = 0, kExitUsageOrCancel = 1, kExitPanic = 5 };
 
 // The stop of a run, carrying its exit code.
@@ -43,15 +41,8 @@ void consoleOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // exit code 5.
 [[noreturn]] void panic(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// The stop for a quotient with a zero denominator; label names the quotient.
-[[noreturn]] void divisionByZero(const char* label);
-
 // The one message of a lost write to a result file.
 [[noreturn]] void panicDiskFull();
-
-// Writes formatted text to a result file; a failed write stops the run with
-// "Can't write to disk. Disk full?".
-void writeChecked(OutputFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The spinner of the row loops: at every 64th row (row 0 included) it turns
 // one step, unless quiet.

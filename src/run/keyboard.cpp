@@ -82,14 +82,14 @@ void checkStopSignal() {
   if (stopSignal != 0) cancelRun();
 }
 
-void pollCancel() {
-  if (stopSignal != 0) cancelRun();
-  if (!rawModeActive || !pollDue()) return;
+bool cancelPending() {
+  if (stopSignal != 0) return true;
+  if (!rawModeActive || !pollDue()) return false;
   if (resumed != 0) {
     resumed = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal);
   }
-  if (keyWaiting()) cancelRun();
+  return keyWaiting();
 }
 
 void cancelRun() {

@@ -19,9 +19,9 @@ void resetCancelRequest();
 // Discards every key press already waiting.
 void flushKeyboard();
 
-// Cancels the run when a key press is waiting or a stop signal has arrived;
-// otherwise returns at once without reading anything. Called once per row.
-void pollCancel();
+// True when a key press is waiting or a stop signal has arrived; reads
+// nothing. Asked once per row.
+bool cancelPending();
 
 // Cancels the run when a stop signal has arrived; the file loop checks it
 // between its steps, where a key press is not looked for.

@@ -1,13 +1,9 @@
 #include "run/result_names.h"
 
+#include "base/text.h"
 #include "run/switches.h"
 
 namespace fuzzyart {
-
-std::string finalPathComponent(const std::string& name) {
-  size_t slash = name.rfind('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
 
 std::string replaceExtension(const std::string& name, const std::string& extension) {
   size_t slash = name.rfind('/');

@@ -5,9 +5,6 @@
 
 namespace fuzzyart {
 
-// The final path component: the text after the last "/", or the whole name.
-std::string finalPathComponent(const std::string& name);
-
 // The name with its extension replaced: everything from the first "." of the
 // final path component on gives way to the extension; a name without one gets
 // it appended. "dir.v2/A.B.DAT" with ".FAC" gives "dir.v2/A.FAC".

@@ -7,12 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "data/preparation.h"
-#include "engine/learning.h"
-#include "engine/recall_pass.h"
-#include "results/centre_file.h"
-#include "results/value_file.h"
-#include "results/weight_file.h"
+#include "base/text.h"
+#include "fuzzyart/fuzzyart.h"
 #include "run/cleanup.h"
 #include "run/console.h"
 #include "run/keyboard.h"
@@ -24,7 +20,8 @@ namespace fuzzyart {
 
 namespace {
 
-constexpr const char* kVersion = "1.11";
+// The platform text of the banner is kept as users' scripts and stored
+// outputs know it.
 constexpr const char* kPlatform = "W32 DOS";
 // Never printed; identifies the build's version among its texts.
 [[maybe_unused]] constexpr const char* kVersionMarker = "$qumver 1.11";
@@ -64,41 +61,9 @@ void printWorkLine(const RunContext& context, const std::string& arg) {
   }
 }
 
-void engagePhase(RunContext& context) {
-  const RunSettings& s = context.settings;
-  context.table.resetForEngine(s.alpha);
-  if (s.recall) {
-    loadCategories(context.files.categoryStream, context.table, context.ranges, context.shape, s,
-                   context.inputLength, context.rowBuffer.data());
-  } else {
-    LearningParameters parameters;
-    parameters.iterations = s.iterations;
-    parameters.beta = context.currentBeta;
-    parameters.vigilance = s.vigilance;
-    parameters.itp = s.itp;
-    parameters.quiet = s.quiet;
-    parameters.debugLevel = s.debugLevel;
-    learnCategories(context.files.preparedRows, context.table, parameters);
-  }
-}
-
-void recallPhase(RunContext& context) {
-  const RunSettings& s = context.settings;
-  WorkFiles& f = context.files;
-  beforeCreating(f, s, f.valueName);
-  openCategoryValueFile(f.valueStream, f.valueName, f.dataName, s.debugLevel);
-  if (s.writeCentres) {
-    reserveCentreSums(context.centres, context.table.count(), context.shape.variableCount, s.debugLevel);
-  }
-  RecallParameters parameters;
-  parameters.vigilance = s.vigilance;
-  parameters.quiet = s.quiet;
-  parameters.variableCount = context.shape.variableCount;
-  recallRows(f.preparedRows, context.table, parameters, f.valueStream,
-             s.writeCentres ? &context.centres : nullptr);
-}
-
-void processDataFile(RunContext& context, const std::string& arg) {
+// The data file is opened, the result names are built, the files that must
+// exist before the work starts are created, and the work line is printed.
+void openWorkFiles(RunContext& context, const std::string& arg) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
   f.dataName = arg;
@@ -114,25 +79,110 @@ void processDataFile(RunContext& context, const std::string& arg) {
   beforeCreating(f, s, f.tempName);
   if (!f.tempStream.create(f.tempName)) panic("Can't create file: %s\n\n", f.tempName.c_str());
   printWorkLine(context, arg);
+  context.observer.startFile();
+}
 
-  context.shape = RowShape{};
-  context.inputLength = 0;
-  context.table.resetForFile();
-  context.currentBeta = s.beta;
+// Both passes over the data file (a recall's stored categories widen the
+// ranges between them), the prepared rows into the temporary file, which is
+// then read back; the category/weight file is created on the way.
+void prepareData(RunContext& context) {
+  const RunSettings& s = context.settings;
+  WorkFiles& f = context.files;
+  Preparation& preparation = context.preparation.emplace(f.dataStream, scalingOptions(s));
+  preparation.measure(&context.observer);
+  if (s.recall) {
+    if (!openCategoryStream(f, s)) panic("Can't find/open file: %s\n", s.categoryFile.c_str());
+    preparation.restartCounter(widenByCategoryFile(f.categoryStream, preparation.ranges(), &context.observer));
+  }
+  context.scaling = preparation.scaling();
+  preparation.scale(context.scaling, f.tempStream, &context.observer);
 
+  if (s.debugLevel >= 2) {
+    // Every column of the file, used or not.
+    const ColumnRanges& ranges = preparation.ranges();
+    for (int i = 0; i < ranges.columns(); ++i) {
+      consoleOut("min[%d]=%-12.6G max[%d]=%-12.6G\n", i, double{ranges.min[static_cast<size_t>(i)]}, i,
+                 double{ranges.max[static_cast<size_t>(i)]});
+    }
+  }
+  consoleErr("\n");
+  if (!f.tempStream.close()) panic("Can't create file: %s. Disk full?\n", f.tempName.c_str());
+  beforeCreating(f, s, f.weightName);
+  if (!f.weightStream.create(f.weightName)) panic("Can't create file: %s\n\n", f.weightName.c_str());
+  f.dataStream.close();
+  if (!f.preparedRows.open(f.tempName, static_cast<size_t>(context.scaling.inputLength()))) {
+    panic("Can't find/open file: %s\n\n", f.tempName.c_str());
+  }
+  if (s.normalise) consoleErr("Normalized data. ");
+  if (s.complementCoding) consoleErr("Complement coded ");
+  consoleErr("FuzzyArt algorithm.\n");
+}
+
+// The categories: loaded from the +CatFile in a recall, learnt otherwise.
+void engagePhase(RunContext& context) {
+  const RunSettings& s = context.settings;
+  WorkFiles& f = context.files;
+  Network& network = context.network.emplace(networkParameters(s), context.scaling.inputLength());
+  if (s.recall) {
+    loadCategories(f.categoryStream, context.scaling, network, &context.observer);
+    f.categoryStream.close();
+  } else {
+    network.learn(f.preparedRows, &context.observer);
+  }
+  consoleErr("\nFinal number of categories: %-2d\n ", network.categoryCount());
+}
+
+// Every prepared row classified: its category into the value file, counted,
+// and with switch W added to the centre sums.
+void recallPhase(RunContext& context) {
+  const RunSettings& s = context.settings;
+  WorkFiles& f = context.files;
+  const Network& network = *context.network;
+  beforeCreating(f, s, f.valueName);
+  consoleErr("\nWriting Categoryvaluefile:  ");
+  if (!f.valueStream.create(f.valueName)) panic("Can't create file: %s\n\n", f.valueName.c_str());
+  if (s.debugLevel >= 1) writeValueFileHeader(f.valueStream, f.dataName);
+  Tally& tally = context.tally;
+  tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
+  if (s.writeCentres) {
+    reserveCentreSums(tally, network.categoryCount(), context.scaling.variableCount(), &context.observer);
+  }
+  network.classify(
+      f.preparedRows,
+      [&](int64_t, int category, std::span<const float> input) {
+        if (category < 0) panic("Can't find category (RC). (Not enough iterations/Unstable learning?)\n");
+        writeValueLine(f.valueStream, category);
+        tally.add(category, input);
+      },
+      &context.observer);
+  if (!f.valueStream.flush()) panicDiskFull();
+}
+
+void writeResultFiles(RunContext& context) {
+  const RunSettings& s = context.settings;
+  WorkFiles& f = context.files;
+  if (s.writeCentres) {
+    consoleErr("\nWriting CategoryCenterfile.\n");
+    writeCategoryCentreFile(f.centreStream, context.tally, context.scaling, f.dataName, s.debugLevel);
+    if (!f.centreStream.flush()) panicDiskFull();
+  }
+  consoleErr("\nWriting Category/Weightfile.\n");
+  writeCategoryWeightFile(f.weightStream, *context.network, context.scaling, context.tally.counts, f.dataName,
+                          s.debugLevel, &context.observer);
+  consoleErr("\n");
+  if (!f.weightStream.flush()) panicDiskFull();
+}
+
+void processDataFile(RunContext& context, const std::string& arg) {
+  openWorkFiles(context, arg);
   checkStopSignal();
-  prepareDataFile(context);
+  prepareData(context);
   checkStopSignal();
   engagePhase(context);
   checkStopSignal();
   recallPhase(context);
   checkStopSignal();
-  if (s.writeCentres) {
-    writeCategoryCenters(f.centreStream, context.centres, context.table, context.ranges, f.dataName,
-                         context.shape.variableCount, s.debugLevel);
-  }
-  writeCategoryWeightFile(f.weightStream, context.table, context.ranges, s, f.dataName,
-                          context.shape.variableCount);
+  writeResultFiles(context);
   roughCleaning(context);
 }
 
@@ -147,9 +197,8 @@ void announceMode(const RunSettings& s) {
 }
 
 void finishRun(const RunSettings& s, NoticeDraw& draw, time_t stopwatchStart) {
-  const bool asked = s.switchText.find('C') != std::string::npos;
-  if (asked || draw.next() < 1000) consoleErr("%s", kCopyright);
-  if (s.switchText.find('T') != std::string::npos) {
+  if (s.copyright || draw.next() < 1000) consoleErr("%s", kCopyright);
+  if (s.stopwatch) {
     consoleErr("\nElapsed time: %ld s.\n", static_cast<long>(time(nullptr) - stopwatchStart));
   }
 }
@@ -164,7 +213,6 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   readSettings(args, SettingsSource{name, request.environment}, context.settings);
   keyboard = std::make_unique<KeyboardMode>();
   announceMode(context.settings);
-  context.table.releaseCategories();
 
   for (const auto& arg : args) {
     checkStopSignal();
@@ -178,6 +226,19 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   // A stop signal that came while the last file's results were written.
   checkStopSignal();
   finishRun(context.settings, draw, stopwatchStart);
+}
+
+// A stop of the library's work: a cancel, or a PANIC with its message.
+int reportStop(const Error& error) {
+  if (error.kind() == ErrorKind::kCancelled) {
+    try {
+      cancelRun();
+    } catch (const RunStop& stop) {
+      return stop.exitCode;
+    }
+  }
+  consoleErr("\nPANIC: %s", error.what());
+  return kExitPanic;
 }
 
 }  // namespace
@@ -204,6 +265,8 @@ int runProgram(const RunRequest& request) {
     runStages(*context, request, keyboard);
   } catch (const RunStop& stop) {
     exitCode = stop.exitCode;
+  } catch (const Error& error) {
+    exitCode = reportStop(error);
   } catch (const std::bad_alloc&) {
     consoleErr("\nPANIC: Not enough memory.\n");
     exitCode = kExitPanic;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text.h"
+#include "fuzzyart/error.h"
 #include "run/console.h"
 #include "run/keyboard.h"
 
@@ -12,6 +14,8 @@ namespace fuzzyart {
 
 namespace {
 
+// K is accepted and does nothing: it is kept so that command lines and
+// environment values that users' scripts hold go on working unchanged.
 constexpr const char* kAllowedSwitchCharacters = "1234567890.WQBXNMDVFRIKGCT-";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -133,24 +137,18 @@ void readColumnList(const std::string& text, RunSettings& settings) {
       "Switch N makes normalization on the data. (Default is NOT normalized)\n\nSwitch M make use of complement "
       "coding. (Default is Normal)\n\nSwitch W writes a CategoryCenterfile with extension: %s\n\n",
       kCentreExtension);
-  consoleErr("Max no. of variables: %d (%d for comp.code)  Max no. of categories: %d\n", kMaxColumns,
-             kMaxColumns / 2, kMaxCategories);
+  consoleErr("Max no. of variables: %d (%d for comp.code)  Max no. of categories: %d\n", kMaxInputLength,
+             kMaxInputLength / 2, kDefaultMaxCategories);
   consoleErr(
       "Results (category/weight) are written to files with extension %s.\nCategoryvalues are written to files with "
       "extension %s.\nSwitches with * must have - or / in front. Others can be written together.\nExample: -X2-9 "
       "but -G0.5V0.3\n\nExample Usage: %s TFILE.DAT -R6 -G0.12\n\nUses datafile TFIL.DAT. Number of iterationes is "
       "6 and the learning\nrate is 0.12. The results are written to TFILE%s & TFILE%s.\n",
       kWeightExtension, kValueExtension, programName.c_str(), kWeightExtension, kValueExtension);
-  if (settings.switchText.find('?') != std::string::npos) {
+  if (settings.hiddenUsage) {
     consoleErr("-Q:quiet -T:stopwatch -D#:debug -C:Copyright\n");
   }
   throw RunStop{kExitUsageOrCancel};
-}
-
-// The final path component, for the test whether a name has an extension.
-std::string finalComponent(const std::string& name) {
-  size_t slash = name.rfind('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 // Reads the switch letters from the gathered text, in the order that decides
@@ -179,24 +177,15 @@ void evaluateLetters(RunSettings& s) {
   if (size_t at = findLetter(text, 'R'); at != std::string::npos) {
     size_t pos = at + 1;
     s.iterations = readInteger(text, pos);
-    if (s.iterations < 1) panic("Number of iterationes must be greater than 0: Value=%d\n", s.iterations);
   }
-  if (size_t at = findLetter(text, 'F'); at != std::string::npos) {
-    s.itp = readNumber(text, at + 1);
-    if (!(s.itp > 0.0f) || s.itp > 2.0f) {
-      panic("The iteration parameter must be between 0 and 2: Value=%.3f\n", double{s.itp});
-    }
-  }
+  if (size_t at = findLetter(text, 'F'); at != std::string::npos) s.itp = readNumber(text, at + 1);
   if (size_t at = findLetter(text, 'I'); at != std::string::npos) s.alpha = readNumber(text, at + 1);
-  if (size_t at = findLetter(text, 'V'); at != std::string::npos) {
-    s.vigilance = readNumber(text, at + 1);
-    if (s.vigilance < 0.0f || s.vigilance > 1.0f) {
-      panic("The vigilance parameter must be between 0 and 1: Value=%.3f\n", double{s.vigilance});
-    }
-  }
-  if (size_t at = findLetter(text, 'G'); at != std::string::npos) {
-    s.beta = readNumber(text, at + 1);
-    if (!(s.beta > 0.0f)) panic("The learning rate parameter must be greater than 0: Value=%.5f\n", double{s.beta});
+  if (size_t at = findLetter(text, 'V'); at != std::string::npos) s.vigilance = readNumber(text, at + 1);
+  if (size_t at = findLetter(text, 'G'); at != std::string::npos) s.beta = readNumber(text, at + 1);
+  try {
+    checkParameters(networkParameters(s));
+  } catch (const Error& e) {
+    panic("%s", e.what());
   }
 }
 
@@ -215,13 +204,6 @@ void upperCase(std::string& text) {
       ch = static_cast<char>(0x99);
     }
   }
-}
-
-std::string asciiUpper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
 }
 
 std::optional<std::string> findProgramVariable(const std::vector<std::string>& environment, const std::string& name) {
@@ -267,7 +249,7 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
         consoleErr("INFO: No category/weightfilename given after +.\n");
         continue;
       }
-      if (finalComponent(name).find('.') == std::string::npos) name += kWeightExtension;
+      if (finalPathComponent(name).find('.') == std::string::npos) name += kWeightExtension;
       s.categoryFile = name;
       s.recall = true;
     } else {
@@ -283,11 +265,38 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
     upperCase(*value);
     s.switchText += *value;
   }
+  // C, T and ? are plain letters of the switch text: a "-" after them does
+  // not switch them off.
+  s.copyright = s.switchText.find('C') != std::string::npos;
+  s.stopwatch = s.switchText.find('T') != std::string::npos;
+  s.hiddenUsage = s.switchText.find('?') != std::string::npos;
   if (args.empty() || dataArguments == 0 || conflict) {
     if (dataArguments == 0) consoleErr("PANIC: ONE filename/pattern must be given.\n");
     showUsage(s, source.programName);
   }
   evaluateLetters(s);
+}
+
+NetworkParameters networkParameters(const RunSettings& s) {
+  NetworkParameters p;
+  p.iterations = s.iterations;
+  p.beta = s.beta;
+  p.alpha = s.alpha;
+  p.vigilance = s.vigilance;
+  p.itp = s.itp;
+  return p;
+}
+
+ScalingOptions scalingOptions(const RunSettings& s) {
+  ScalingOptions options;
+  options.normalise = s.normalise;
+  options.complementCoding = s.complementCoding;
+  if (s.selectedCount != 0) {
+    for (int c = 1; c <= kMaxColumns; ++c) {
+      if (s.columnSelected[static_cast<size_t>(c)]) options.columns.push_back(c - 1);
+    }
+  }
+  return options;
 }
 
 }  // namespace fuzzyart

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzzyart/data.h"
+#include "fuzzyart/network.h"
+
 namespace fuzzyart {
 
-inline constexpr int kMaxColumns = 8192;     // values in one input vector
-inline constexpr int kMaxCategories = 1024;  // categories of one data file
+// The highest column -X may name.
+inline constexpr int kMaxColumns = 8192;
 
 // The result extensions, in the order of the program's extension table.
 inline constexpr const char* kWeightExtension = ".FAC";
@@ -28,6 +31,9 @@ struct RunSettings {
   bool complementCoding = false;
   bool writeCentres = false;
   bool quiet = false;
+  bool copyright = false;   // C: the copyright notice at the end of the run
+  bool stopwatch = false;   // T: the elapsed time at the end of the run
+  bool hiddenUsage = false; // ?: the usage text shows the line of the hidden switches
   int32_t debugLevel = 0;
   // columnSelected[c] for the data columns c = 1 to 8192 (entry 0 unused).
   std::vector<bool> columnSelected = std::vector<bool>(kMaxColumns + 1, false);
@@ -52,9 +58,9 @@ struct SettingsSource {
 // debug level that was set before it.
 void readSettings(const std::vector<std::string>& args, const SettingsSource& source, RunSettings& settings);
 
-// The text with its ASCII letters upper-cased (names compared without regard
-// to case).
-std::string asciiUpper(std::string text);
+// The network's parameters and the scaling options of the settings.
+NetworkParameters networkParameters(const RunSettings& settings);
+ScalingOptions scalingOptions(const RunSettings& settings);
 
 // Upper-cases ASCII letters and the code page 437 letters a-umlaut, a-ring and
 // o-umlaut, in place.

@@ -27,7 +27,7 @@ void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, co
   bytes << in.rdbuf();
   files.categoryCopy = std::make_shared<const std::string>(bytes.str());
   // A stream already open on the file would read the emptied file from now on.
-  if (files.categoryStream.isOpen()) files.categoryStream.openMemory(files.categoryCopy);
+  if (files.categoryStream.isOpen()) files.categoryStream.openMemory(settings.categoryFile, files.categoryCopy);
 }
 
 }  // namespace
@@ -39,7 +39,7 @@ void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::st
 
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings) {
   if (files.categoryCopy != nullptr) {
-    files.categoryStream.openMemory(files.categoryCopy);
+    files.categoryStream.openMemory(settings.categoryFile, files.categoryCopy);
     return true;
   }
   struct stat info {};

@@ -4,18 +4,12 @@
 // what is still open.
 #pragma once
 
-#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
-#include "data/line_reader.h"
-#include "data/record_file.h"
-#include "data/row_reader.h"
-#include "data/ranges.h"
-#include "engine/category_table.h"
-#include "results/centre_file.h"
-#include "results/output_file.h"
+#include "fuzzyart/fuzzyart.h"
+#include "run/console_observer.h"
 #include "run/switches.h"
 
 namespace fuzzyart {
@@ -27,30 +21,28 @@ struct WorkFiles {
   std::string centreName;  // .BKC, with switch W only
   std::string tempName;    // .BIN, in the -B directory when given
 
-  LineReader dataStream;       // the data file, read as text by preparation
-  RecordReader preparedRows;   // the temporary file, read back after preparation
-  RecordWriter tempStream;     // the temporary file, written by preparation
+  TextFile dataStream;              // the data file, read as text by preparation
+  RecordFileReader preparedRows;    // the temporary file, read back after preparation
+  RecordFileWriter tempStream;      // the temporary file, written by preparation
   OutputFile weightStream;
   OutputFile valueStream;
   OutputFile centreStream;
-  LineReader categoryStream;   // the +CatFile of a recall run
+  TextFile categoryStream;          // the +CatFile of a recall run
 
   // The +CatFile's bytes, kept for the rest of the run once the run was about
   // to create a file that is the category file itself (same device and inode).
   std::shared_ptr<const std::string> categoryCopy;
 };
 
-// Everything that lives for one data file (and the row buffer, for the run).
+// Everything that lives for one data file.
 struct RunContext {
   RunSettings settings;
+  ConsoleObserver observer{settings};
   WorkFiles files;
-  RowShape shape;
-  int32_t inputLength = 0;
-  Ranges ranges;
-  CategoryTable table;
-  CentreSums centres;
-  float currentBeta = 0.0f;
-  std::vector<float> rowBuffer = std::vector<float>(kRowBufferSize, 0.0f);
+  std::optional<Preparation> preparation;
+  Scaling scaling;
+  std::optional<Network> network;
+  Tally tally;
 };
 
 // True when both names exist and are the same file (device and inode).

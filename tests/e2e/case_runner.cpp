@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/text.h"
 #include "e2e/process.h"
 
 namespace fs = std::filesystem;
@@ -34,12 +35,6 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-std::string upperAscii(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
 
 std::string escape(const std::string& s) {
   std::string out;
@@ -88,9 +83,9 @@ bool switchTextHoldsC(const std::vector<std::string>& args, const std::vector<st
     }
   }
   for (const auto& e : env) {
-    if (upperAscii(e.substr(0, e.find('='))) == "FUZZYART") text += e.substr(e.find('=') + 1);
+    if (asciiUpper(e.substr(0, e.find('='))) == "FUZZYART") text += e.substr(e.find('=') + 1);
   }
-  return upperAscii(text).find('C') != std::string::npos;
+  return asciiUpper(text).find('C') != std::string::npos;
 }
 
 // The stopwatch line "\nElapsed time: <digits> s.\n" becomes "... N s.".

@@ -1,3 +1,4 @@
+#include "base/text.h"
 #include "e2e/process.h"
 
 #include <cstdlib>
@@ -12,22 +13,11 @@ extern char** environ;
 
 namespace fuzzyart::testing {
 
-namespace {
-
-std::string upperAscii(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
-}  // namespace
-
 std::vector<std::string> cleanEnvironment() {
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string entry = *e;
-    std::string name = upperAscii(entry.substr(0, entry.find('=')));
+    std::string name = asciiUpper(entry.substr(0, entry.find('=')));
     if (name == "FUZZYART" || name == "LANG" || name == "LANGUAGE" || name.rfind("LC_", 0) == 0) continue;
     env.push_back(entry);
   }

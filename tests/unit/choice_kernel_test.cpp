@@ -64,15 +64,10 @@ int referenceWinner(std::vector<float> choices, const std::vector<float>& numera
   }
 }
 
-void fillTable(CategoryTable& table, const Weights& w, float alpha) {
-  table.releaseCategories();
-  table.resetForFile();
-  table.resetForEngine(alpha);
-  for (size_t j = 0; j < w.size(); ++j) {
-    ASSERT_TRUE(table.reserveWeights(static_cast<int>(j), static_cast<int>(w[j].size())));
-    for (size_t i = 0; i < w[j].size(); ++i) table.setWeight(static_cast<int>(j), static_cast<int>(i), w[j][i]);
-    table.markCommitted(static_cast<int>(j));
-  }
+std::unique_ptr<CategoryTable> fillTable(const Weights& w, float alpha) {
+  auto table = std::make_unique<CategoryTable>(static_cast<int>(w.size()), static_cast<int>(w[0].size()), alpha);
+  for (const auto& category : w) commitCategory(*table, category, nullptr);
+  return table;
 }
 
 uint32_t bits(float f) {
@@ -102,14 +97,14 @@ class KernelTargets : public ::testing::Test {
     }
   }
 
-  std::unique_ptr<CategoryTable> table = std::make_unique<CategoryTable>();
+  std::unique_ptr<CategoryTable> table;
   std::unique_ptr<ChoiceScratch> scratch = std::make_unique<ChoiceScratch>();
 };
 
 TEST_F(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  for (int count : {1, 15, 16, 17, 63, 64, 65, 200, 1024}) {
+  for (int count : {1, 15, 16, 17, 63, 64, 65, 200, 1024, 1500}) {
     for (int length : {1, 2, 7, 16, 33, 256}) {
       Weights w(static_cast<size_t>(count), std::vector<float>(static_cast<size_t>(length)));
       for (auto& c : w) {
@@ -117,7 +112,8 @@ TEST_F(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
       }
       std::vector<float> input(static_cast<size_t>(length));
       for (auto& v : input) v = unit(rng);
-      fillTable(*table, w, 0.001f);
+      table = fillTable(w, 0.001f);
+      scratch->ensure(count);
       ReferenceChoice expected = referenceChoice(w, input, 0.001f);
       forEachTarget([&](const ChoiceKernelTarget& target) {
         target.kernel(*table, input.data(), *scratch);
@@ -140,7 +136,8 @@ TEST_F(KernelTargets, SumsRoundAfterEveryAdditionWithAlphaFirst) {
   std::vector<float> input(category.size(), 1.0f);
   const float alpha = 1.0f;
   Weights w = {category, category};
-  fillTable(*table, w, alpha);
+  table = fillTable(w, alpha);
+  scratch->ensure(2);
 
   float indexOrder = alpha;
   for (float v : category) indexOrder += v;
@@ -243,11 +240,10 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
 }
 
 TEST(Learning, UpdateIsComputedInDoubleAndRoundedOnce) {
-  auto table = std::make_unique<CategoryTable>();
   // Values where single-precision steps, or a fused multiply-add, round
   // differently from the double computation.
   Weights w = {{0.0631249994f, 0.3f, 0.362968743f}};
-  fillTable(*table, w, 0.0f);
+  auto table = fillTable(w, 0.0f);
   std::vector<float> input = {0.0154687501f, 0.9f, 0.0154687501f};
   const float beta = 0.3f;
   const float keep = 1.0f - beta;

@@ -1,4 +1,4 @@
-#include "data/line_reader.h"
+#include "fuzzyart/text_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,23 +12,25 @@ namespace {
 constexpr size_t kInitialBuffer = 1 << 20;
 }
 
-LineReader::~LineReader() { close(); }
+TextFile::~TextFile() { close(); }
 
-bool LineReader::open(const std::string& path) {
+bool TextFile::open(const std::string& path) {
   close();
+  name_ = path;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
   if (buffer_.size() < kInitialBuffer) buffer_.resize(kInitialBuffer);
   return rewind();
 }
 
-void LineReader::openMemory(std::shared_ptr<const std::string> bytes) {
+void TextFile::openMemory(const std::string& name, std::shared_ptr<const std::string> bytes) {
   close();
+  name_ = name;
   memory_ = std::move(bytes);
   rewind();
 }
 
-void LineReader::close() {
+void TextFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   memory_.reset();
@@ -37,7 +39,7 @@ void LineReader::close() {
   failed_ = false;
 }
 
-bool LineReader::rewind() {
+bool TextFile::rewind() {
   begin_ = end_ = 0;
   failed_ = false;
   if (memory_ != nullptr) {
@@ -51,7 +53,7 @@ bool LineReader::rewind() {
 
 // Moves the unread rest to the front and reads more behind it, growing the
 // buffer when one line fills it.
-bool LineReader::fill() {
+bool TextFile::fill() {
   if (eof_ || fd_ < 0) return false;
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
@@ -72,7 +74,7 @@ bool LineReader::fill() {
   }
 }
 
-bool LineReader::nextLine(std::string_view& line) {
+bool TextFile::nextLine(std::string_view& line) {
   const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
   size_t searchFrom = begin_;
   for (;;) {

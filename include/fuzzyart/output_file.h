@@ -16,19 +16,17 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates (or empties) the file for writing; false when it cannot be
-  // created.
+  // Creates (or empties) the file for writing; false when it cannot be.
   bool create(const std::string& path);
-  // Adopts a stream opened elsewhere (a memory stream in tests). The file
-  // closes it.
+  // Adopts a stream opened elsewhere (a memory stream, say); the file closes
+  // it.
   void adopt(FILE* stream);
-
   bool isOpen() const { return stream_ != nullptr; }
 
   // Formatted write; false when the stream reports an error.
   bool print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   bool vprint(const char* format, va_list args);
-  // "%d\n" of a category number, the hot line of the category value file.
+  // "%d\n", the hot line of the category value file.
   bool printLine(long value);
 
   // Flushes the buffer to the file; false when any write so far failed.
@@ -36,7 +34,7 @@ class OutputFile {
   // Closes the file; false when any write, the final flush or the close
   // failed. Closing a closed file succeeds.
   bool close();
-  // Closes without caring about the outcome (the exit clean-up after a stop).
+  // Closes without caring about the outcome (the clean-up after a stop).
   void discard();
 
  private:

@@ -1,4 +1,4 @@
-#include "results/output_file.h"
+#include "fuzzyart/output_file.h"
 
 #include <charconv>
 

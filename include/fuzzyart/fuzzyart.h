@@ -1,0 +1,12 @@
+// The whole public face of the fuzzyart library.
+#pragma once
+
+#include "fuzzyart/data.h"
+#include "fuzzyart/error.h"
+#include "fuzzyart/limits.h"
+#include "fuzzyart/network.h"
+#include "fuzzyart/observer.h"
+#include "fuzzyart/output_file.h"
+#include "fuzzyart/record_file.h"
+#include "fuzzyart/result_files.h"
+#include "fuzzyart/text_file.h"

@@ -1,0 +1,98 @@
+// The Fuzzy ART network: categories learnt from prepared rows (input vectors
+// in 0..1), and the classification of rows against them.
+//
+// Every result is fixed to the bit: each category's choice and match sums run
+// in index order, rounded to single precision after every addition; the
+// match quotient is compared with the vigilance in double; the learning
+// update is computed in double and rounded once. Results never depend on the
+// processor's vector width or on the number of threads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "fuzzyart/limits.h"
+#include "fuzzyart/observer.h"
+#include "fuzzyart/record_file.h"
+
+namespace fuzzyart {
+
+struct NetworkParameters {
+  int iterations = 10;   // learning passes of learn()
+  float beta = 0.9f;     // learning rate of the first pass (1: fast learning)
+  float alpha = 0.0f;    // choice parameter, added to both denominators
+  float vigilance = 0.5f;
+  float itp = 1.0f;      // Beta is multiplied by it after every pass
+  int maxCategories = kDefaultMaxCategories;
+};
+
+// Throws Error (kInvalidParameter) with the message of the first check that
+// fails, in this order: iterations at least 1, Itp above 0 and at most 2,
+// vigilance in 0..1, Beta above 0, maxCategories at least 1.
+void checkParameters(const NetworkParameters& parameters);
+
+// How many threads classification may use: 0 for every core the process may
+// run on. The result is the same for any number.
+struct ClassifyOptions {
+  int threads = 0;
+};
+
+// Called for every row in row order with its category (from 0), or -1 when
+// no category accepts it, and the row itself.
+using RowCallback = std::function<void(int64_t row, int category, std::span<const float> input)>;
+
+class Network {
+ public:
+  // Parameters are taken as given (checkParameters tells whether they are in
+  // range); inputLength is the length of every row and weight vector.
+  Network(const NetworkParameters& parameters, int inputLength);
+  ~Network();
+  Network(const Network& other);
+  Network& operator=(const Network& other);
+  Network(Network&&) noexcept;
+  Network& operator=(Network&&) noexcept;
+
+  const NetworkParameters& parameters() const;
+  int inputLength() const;
+  int categoryCount() const;
+  // The Beta of the next pass, and the passes learnt so far.
+  float currentBeta() const;
+  int passes() const;
+
+  // parameters().iterations passes over the rows in order.
+  void learn(RowSource& rows, Observer* observer = nullptr);
+  // One more pass with the current Beta, which then shrinks by Itp: online
+  // learning on rows that come in batches.
+  void learnPass(RowSource& rows, Observer* observer = nullptr);
+
+  // The category that accepts one row, or -1.
+  int classify(std::span<const float> input) const;
+  // Every row of the source, in order, to the callback.
+  void classify(RowSource& rows, const RowCallback& accept, Observer* observer = nullptr,
+                ClassifyOptions options = {}) const;
+
+  // All inputLength weights of a category.
+  std::vector<float> weights(int category) const;
+  // A new category with the given weights (a stored network loading).
+  void addCategory(std::span<const float> weights, Observer* observer = nullptr);
+  // Sets where learning goes on from: the Beta of the next pass and the
+  // passes done (a stored network restoring its state).
+  void resumeLearning(float beta, int passes);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// What classification gathers per category: its rows and, when reserved,
+// the sums of the rows' variables (the first variableCount values).
+struct Tally {
+  std::vector<int64_t> counts;
+  std::vector<std::vector<float>> sums;
+  void add(int category, std::span<const float> input);
+};
+
+}  // namespace fuzzyart

@@ -1,0 +1,109 @@
+// Prepared rows: sources the network reads them from, and the binary file of
+// them that the command line keeps (one record of little-endian 32-bit floats
+// per data row, nothing before, between or after them).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace fuzzyart {
+
+// Rows of length() floats, read in order, from the start again after
+// rewind().
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual size_t length() const = 0;
+  virtual void rewind() = 0;
+  // Up to `wanted` consecutive rows (at least one unless at the end); the
+  // pointer stays valid until the next call. Returns how many, 0 at the end.
+  virtual size_t next(size_t wanted, const float*& rows) = 0;
+  // True when the end came from a failed read, not from the end of the rows.
+  virtual bool failed() const { return false; }
+  // The name that messages about a failed read give.
+  virtual std::string name() const { return {}; }
+};
+
+// Rows held by the caller, row after row; nothing is copied. The memory must
+// outlive the source.
+class MemoryRows final : public RowSource {
+ public:
+  MemoryRows(std::span<const float> values, size_t length) : values_(values), length_(length) {}
+  size_t length() const override { return length_; }
+  size_t rows() const { return length_ == 0 ? 0 : values_.size() / length_; }
+  void rewind() override { cursor_ = 0; }
+  size_t next(size_t wanted, const float*& rows) override;
+
+ private:
+  std::span<const float> values_;
+  size_t length_;
+  size_t cursor_ = 0;
+};
+
+// Writes records through a large buffer: block writes, not one call per value.
+class RecordFileWriter {
+ public:
+  RecordFileWriter() = default;
+  ~RecordFileWriter();
+  RecordFileWriter(const RecordFileWriter&) = delete;
+  RecordFileWriter& operator=(const RecordFileWriter&) = delete;
+
+  // Creates (or empties) the file; false when it cannot be.
+  bool create(const std::string& path);
+  bool isOpen() const { return fd_ >= 0; }
+  const std::string& name() const { return name_; }
+  // False when the record could not be written (or an earlier write failed).
+  bool write(const float* record, size_t length);
+  // Writes what is buffered and closes; false when anything failed. Closing a
+  // writer that is not open succeeds.
+  bool close();
+  // Closes without caring about the outcome (after a stop).
+  void discard();
+
+ private:
+  bool drain();
+
+  std::string name_;
+  int fd_ = -1;
+  std::vector<char> buffer_;
+  size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// Reads the records back in blocks of about a megabyte; the memory held is the
+// block, never the file. A trailing incomplete record is ignored.
+class RecordFileReader final : public RowSource {
+ public:
+  RecordFileReader() = default;
+  ~RecordFileReader() override;
+  RecordFileReader(const RecordFileReader&) = delete;
+  RecordFileReader& operator=(const RecordFileReader&) = delete;
+
+  bool open(const std::string& path, size_t recordLength);
+  bool isOpen() const { return fd_ >= 0; }
+  void close();
+
+  size_t length() const override { return length_; }
+  void rewind() override;
+  size_t next(size_t wanted, const float*& rows) override;
+  bool failed() const override { return failed_; }
+  std::string name() const override { return name_; }
+
+ private:
+  bool refill();
+
+  std::string name_;
+  int fd_ = -1;
+  size_t length_ = 0;
+  std::vector<float> block_;
+  size_t blockRecords_ = 0;  // complete records in block_
+  size_t cursor_ = 0;        // next record in block_
+  size_t carryBytes_ = 0;    // bytes of an incomplete record at the block's end
+  bool eof_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace fuzzyart

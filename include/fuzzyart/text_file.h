@@ -1,0 +1,54 @@
+// A text file read line by line through one growing buffer, so that lines of
+// any length come back whole and the common line costs no allocation. Data
+// files and category/weight files are read through it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fuzzyart {
+
+class TextFile {
+ public:
+  TextFile() = default;
+  ~TextFile();
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  // Opens a file for reading; false when it cannot be opened. Messages about
+  // the file name it as given here.
+  bool open(const std::string& path);
+  // Reads lines from bytes held in memory, under the given name.
+  void openMemory(const std::string& name, std::shared_ptr<const std::string> bytes);
+  bool isOpen() const { return fd_ >= 0 || memory_ != nullptr; }
+  void close();
+  // Goes back to the first line; false when the file cannot be repositioned.
+  bool rewind();
+
+  const std::string& name() const { return name_; }
+  // The open descriptor, or -1 (in memory, or closed).
+  int descriptor() const { return fd_; }
+
+  // The next line with its line feed when it has one; the view stays valid
+  // until the next call. False at the end of the file or when a read fails
+  // (then failed() tells).
+  bool nextLine(std::string_view& line);
+  bool failed() const { return failed_; }
+
+ private:
+  bool fill();
+
+  std::string name_;
+  int fd_ = -1;
+  std::shared_ptr<const std::string> memory_;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool eof_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace fuzzyart

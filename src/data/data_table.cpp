@@ -1,0 +1,109 @@
+#include <algorithm>
+#include <cfloat>
+#include <vector>
+
+#include "base/failure.h"
+#include "data/row_reader.h"
+#include "data/row_scaling.h"
+#include "fuzzyart/data.h"
+
+namespace fuzzyart {
+
+void ColumnRanges::widen(const float* row) {
+  const size_t columns = min.size();
+  for (size_t i = 0; i < columns; ++i) {
+    if (row[i] < min[i]) min[i] = row[i];
+    if (row[i] > max[i]) max[i] = row[i];
+  }
+}
+
+RowTable readDataFile(const std::string& path, Observer* observer) {
+  TextFile file;
+  if (!file.open(path)) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
+  RowTable table;
+  std::vector<float> row(kRowBufferSize);
+  RowShape shape;
+  for (;;) {
+    const int32_t n = readDataRow(row.data(), file, shape, observer);
+    if (n == 0) break;
+    reportRow(observer, RowLoop::kMeasure, table.rows, 0);
+    if (n < 0) failBadRow(path, table.rows);
+    if (n > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
+    table.values.insert(table.values.end(), row.begin(), row.begin() + n);
+    ++table.rows;
+  }
+  if (file.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
+  if (table.rows == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", path.c_str());
+  table.columns = shape.columnCount;
+  return table;
+}
+
+ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normalise, const std::string& name) {
+  const size_t width = static_cast<size_t>(columns);
+  const int64_t count = width == 0 ? 0 : static_cast<int64_t>(rows.size() / width);
+  if (count == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", name.c_str());
+  if (columns > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
+  ColumnRanges ranges;
+  ranges.min.assign(width, FLT_MAX);
+  ranges.max.assign(width, -FLT_MAX);
+  std::vector<float> row(width);
+  for (int64_t r = 0; r < count; ++r) {
+    std::copy_n(rows.begin() + r * columns, width, row.begin());
+    if (normalise) divideBySum(row.data(), columns, name, r);
+    ranges.widen(row.data());
+  }
+  return ranges;
+}
+
+Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, const std::string& name) {
+  Scaling s;
+  s.columnCount = ranges.columns();
+  s.normalise = options.normalise;
+  s.complementCoding = options.complementCoding;
+  s.columns = options.columns;
+  std::sort(s.columns.begin(), s.columns.end());
+  s.columns.erase(std::unique(s.columns.begin(), s.columns.end()), s.columns.end());
+  if (!s.columns.empty() && s.columns.front() < 0) {
+    fail(ErrorKind::kInvalidParameter, "Data switch (-X) invalid. Value:%d\n", s.columns.front() + 1);
+  }
+  // The checks between the passes, in the order that decides the message.
+  if (!s.columns.empty() && s.columns.back() >= s.columnCount) {
+    fail(ErrorKind::kBadData, "Dataswitch (-X) greater than number of datacolumnes. %d>%d\n", s.columns.back() + 1,
+         s.columnCount);
+  }
+  if (s.columns.empty()) {
+    for (int c = 0; c < s.columnCount; ++c) s.columns.push_back(c);
+  }
+  if (s.inputLength() > kMaxInputLength) {
+    fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
+  }
+  // Every column of the data, used or not, must vary.
+  for (int i = 0; i < s.columnCount; ++i) {
+    if (ranges.min[static_cast<size_t>(i)] == ranges.max[static_cast<size_t>(i)]) {
+      fail(ErrorKind::kBadData, "No dynamic in datafile: %s. Variable: %d\n", name.c_str(), i + 1);
+    }
+  }
+  for (int c : s.columns) {
+    s.min.push_back(ranges.min[static_cast<size_t>(c)]);
+    s.max.push_back(ranges.max[static_cast<size_t>(c)]);
+  }
+  return s;
+}
+
+void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<float> out, bool clip,
+                 const std::string& name) {
+  const size_t columns = static_cast<size_t>(scaling.columnCount);
+  const size_t length = static_cast<size_t>(scaling.inputLength());
+  const int64_t count = columns == 0 ? 0 : static_cast<int64_t>(rows.size() / columns);
+  if (out.size() < static_cast<size_t>(count) * length) {
+    fail(ErrorKind::kInvalidParameter, "Room for %lld prepared rows needed.\n", static_cast<long long>(count));
+  }
+  std::vector<float> row(columns);
+  for (int64_t r = 0; r < count; ++r) {
+    std::copy_n(rows.begin() + r * static_cast<int64_t>(columns), columns, row.begin());
+    if (scaling.normalise) divideBySum(row.data(), scaling.columnCount, name, r);
+    scaleRecord(scaling, row.data(), out.data() + r * static_cast<int64_t>(length), clip, name, r);
+  }
+}
+
+}  // namespace fuzzyart

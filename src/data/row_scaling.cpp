@@ -1,0 +1,46 @@
+#include "data/row_scaling.h"
+
+#include <cmath>
+
+#include "base/failure.h"
+
+namespace fuzzyart {
+
+void failBadRow(const std::string& name, int64_t rowNumber) {
+  fail(ErrorKind::kBadData, "Bad datafile: %s  Datarow:%lld\n", name.c_str(), static_cast<long long>(rowNumber));
+}
+
+void divideBySum(float* row, int columns, const std::string& name, int64_t rowNumber) {
+  double sum = 0.0;
+  for (int i = 0; i < columns; ++i) sum += row[i];
+  const float rowSum = static_cast<float>(sum);
+  if (rowSum == 0.0f) {
+    fail(ErrorKind::kBadData, "Row sum is 0 in datafile: %s  Datarow:%lld\n", name.c_str(),
+         static_cast<long long>(rowNumber));
+  }
+  for (int i = 0; i < columns; ++i) {
+    row[i] = row[i] / rowSum;
+    if (std::isinf(row[i])) failBadRow(name, rowNumber);
+  }
+}
+
+void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip, const std::string& name,
+                 int64_t rowNumber) {
+  const int n = scaling.variableCount();
+  for (int k = 0; k < n; ++k) {
+    const float x = raw[scaling.columns[static_cast<size_t>(k)]];
+    const float min = scaling.min[static_cast<size_t>(k)];
+    const float max = scaling.max[static_cast<size_t>(k)];
+    float value = static_cast<float>(scaleValue(x, min, max));
+    if (x < min || x > max) {
+      if (!clip) failBadRow(name, rowNumber);
+      value = x < min ? 0.0f : 1.0f;
+    }
+    out[k] = value;
+  }
+  if (scaling.complementCoding) {
+    for (int k = 0; k < n; ++k) out[n + k] = 1.0f - out[k];
+  }
+}
+
+}  // namespace fuzzyart

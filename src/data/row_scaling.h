@@ -1,0 +1,27 @@
+// One raw row on its way to an input vector: the division by its sum and the
+// scaling with stored ranges, shared by the streamed preparation and by rows
+// prepared in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "fuzzyart/data.h"
+
+namespace fuzzyart {
+
+// Switch N: every value divided by the sum of all the row's values, summed in
+// double and rounded to single precision. A sum of 0 stops with "Row sum is
+// 0"; a quotient beyond single precision (a tiny sum of large values) makes
+// the row bad, as an overflowing value does.
+void divideBySum(float* row, int columns, const std::string& name, int64_t rowNumber);
+
+// The input vector of a raw row (divided by its sum already when the scaling
+// asks for it): the scaled used columns, then their complements. A value
+// outside the ranges is clipped into 0..1 with clip, else makes the row bad.
+void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip, const std::string& name,
+                 int64_t rowNumber);
+
+[[noreturn]] void failBadRow(const std::string& name, int64_t rowNumber);
+
+}  // namespace fuzzyart

@@ -1,0 +1,115 @@
+#include "engine/classification.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "base/failure.h"
+#include "engine/learning.h"
+#include "engine/resonance.h"
+
+namespace fuzzyart {
+
+namespace {
+
+constexpr size_t kRowsPerBlock = 2048;
+#ifdef FUZZYART_PLAIN_ENGINE
+constexpr int kMaxThreads = 1;  // the plain build is the one-thread baseline
+#else
+constexpr int kMaxThreads = 64;
+#endif
+// Below this much choice work per thread a further thread costs more than it
+// saves.
+constexpr double kWorkPerThread = 1.0e6;
+
+void classifyRange(const CategoryTable& table, const float* rows, size_t length, size_t first, size_t last,
+                   float vigilance, ChoiceScratch& scratch, RowDecision* decisions) {
+  for (size_t k = first; k < last; ++k) {
+    decisions[k] = classifyRow(table, std::span<const float>(rows + k * length, length), vigilance, scratch);
+  }
+}
+
+[[noreturn]] void failDivision(const char* label) {
+  fail(ErrorKind::kDivisionByZero, "Division by 0. Zero/Minvector. (%s) Can't continue.\n", label);
+}
+
+}  // namespace
+
+int usableCores() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+int classifyOne(const CategoryTable& table, std::span<const float> input, float vigilance, ChoiceScratch& scratch) {
+  scratch.ensure(table.count());
+  const RowDecision decision = classifyRow(table, input, vigilance, scratch);
+  if (decision.zeroCategorySum) failDivision("Vicinityvector(RC)");
+  switch (decision.search.outcome) {
+    case SearchOutcome::kNoCategory:
+      return -1;
+    case SearchOutcome::kZeroInputSum:
+      failDivision("Resonance(RC)");
+    case SearchOutcome::kResonance:
+      break;
+  }
+  return decision.search.winner;
+}
+
+void classifyRows(const CategoryTable& table, RowSource& rows, float vigilance, const RowCallback& accept,
+                  Observer* observer, int threads) {
+  const size_t length = rows.length();
+  const double work = double(table.count()) * double(length) * double(kRowsPerBlock);
+  int wanted = threads > 0 ? threads : usableCores();
+  wanted = std::clamp(std::min<int>(wanted, static_cast<int>(work / kWorkPerThread)), 1, kMaxThreads);
+  std::vector<ChoiceScratch> scratch(static_cast<size_t>(wanted));
+  for (auto& s : scratch) s.ensure(table.count());
+  std::vector<RowDecision> decisions(kRowsPerBlock);
+  int64_t row = 0;
+  rows.rewind();
+  const float* block = nullptr;
+  while (size_t delivered = rows.next(kRowsPerBlock, block)) {
+    // Rows are independent: classify the block first (on several cores when
+    // it pays), then report them one by one in row order, so that what the
+    // caller sees is the same as row-by-row work.
+    const size_t parts = std::min<size_t>(static_cast<size_t>(wanted), delivered);
+    std::vector<std::thread> helpers;
+    for (size_t part = 1; part < parts; ++part) {
+      const size_t first = delivered * part / parts;
+      const size_t last = delivered * (part + 1) / parts;
+      try {
+        helpers.emplace_back(classifyRange, std::cref(table), block, length, first, last, vigilance,
+                             std::ref(scratch[part]), decisions.data());
+      } catch (const std::system_error&) {
+        // No further thread to be had: this one does that part as well.
+        classifyRange(table, block, length, first, last, vigilance, scratch[0], decisions.data());
+      }
+    }
+    classifyRange(table, block, length, 0, delivered / parts, vigilance, scratch[0], decisions.data());
+    for (auto& helper : helpers) helper.join();
+    for (size_t k = 0; k < delivered; ++k, ++row) {
+      reportRow(observer, RowLoop::kClassify, row, table.count());
+      const RowDecision& decision = decisions[k];
+      if (decision.zeroCategorySum) failDivision("Vicinityvector(RC)");
+      int category = -1;
+      switch (decision.search.outcome) {
+        case SearchOutcome::kNoCategory:
+          break;
+        case SearchOutcome::kZeroInputSum:
+          failDivision("Resonance(RC)");
+        case SearchOutcome::kResonance:
+          category = decision.search.winner;
+          break;
+      }
+      accept(row, category, std::span<const float>(block + k * length, length));
+    }
+  }
+  checkRowsRead(rows);
+}
+
+}  // namespace fuzzyart

@@ -45,14 +45,11 @@ struct Scaling {
 };
 
 // (x - min) / (max - min), in double from single-precision operands; callers
-// store the result in single precision.
-inline double scaleValue(float x, float min, float max) {
-  return (double{x} - double{min}) / (double{max} - double{min});
-}
+// store the result in single precision. Computed by the library, so that no
+// caller's compiler options can fuse or reorder its arithmetic.
+double scaleValue(float x, float min, float max);
 // min + (max - min) * w, the inverse, with the same precision.
-inline double unscaleValue(float w, float min, float max) {
-  return double{min} + (double{max} - double{min}) * double{w};
-}
+double unscaleValue(float w, float min, float max);
 
 // A table of raw values, row after row.
 struct RowTable {

@@ -6,6 +6,9 @@
 
 namespace fuzzyart {
 
+double scaleValue(float x, float min, float max) { return scaled(x, min, max); }
+double unscaleValue(float w, float min, float max) { return unscaled(w, min, max); }
+
 void failBadRow(const std::string& name, int64_t rowNumber) {
   fail(ErrorKind::kBadData, "Bad datafile: %s  Datarow:%lld\n", name.c_str(), static_cast<long long>(rowNumber));
 }
@@ -31,7 +34,7 @@ void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip
     const float x = raw[scaling.columns[static_cast<size_t>(k)]];
     const float min = scaling.min[static_cast<size_t>(k)];
     const float max = scaling.max[static_cast<size_t>(k)];
-    float value = static_cast<float>(scaleValue(x, min, max));
+    float value = static_cast<float>(scaled(x, min, max));
     if (x < min || x > max) {
       if (!clip) failBadRow(name, rowNumber);
       value = x < min ? 0.0f : 1.0f;

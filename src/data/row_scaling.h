@@ -10,6 +10,12 @@
 
 namespace fuzzyart {
 
+// scaleValue and unscaleValue of the public face, inline for the row loops.
+inline double scaled(float x, float min, float max) { return (double{x} - double{min}) / (double{max} - double{min}); }
+inline double unscaled(float w, float min, float max) {
+  return double{min} + (double{max} - double{min}) * double{w};
+}
+
 // Switch N: every value divided by the sum of all the row's values, summed in
 // double and rounded to single precision. A sum of 0 stops with "Row sum is
 // 0"; a quotient beyond single precision (a tiny sum of large values) makes

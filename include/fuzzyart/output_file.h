@@ -18,6 +18,13 @@ class OutputFile {
 
   // Creates (or empties) the file for writing; false when it cannot be.
   bool create(const std::string& path);
+  // A file that replaces `path` only once it is complete: the text goes to a
+  // new hidden file beside it (".fuzzyart-" and six characters, created
+  // exclusively), which commit() renames over `path`; until then whatever
+  // is at `path` stays as it was. The new file takes the permission bits of
+  // the regular file it replaces (a new name the default of the umask).
+  // False when `path` is a directory or no file can be created beside it.
+  bool createReplacing(const std::string& path);
   // Adopts a stream opened elsewhere (a memory stream, say); the file closes
   // it.
   void adopt(FILE* stream);
@@ -32,14 +39,23 @@ class OutputFile {
   // Flushes the buffer to the file; false when any write so far failed.
   bool flush();
   // Closes the file; false when any write, the final flush or the close
-  // failed. Closing a closed file succeeds.
+  // failed (a replacing file is synced to disk first). Closing a closed file
+  // succeeds.
   bool close();
-  // Closes without caring about the outcome (the clean-up after a stop).
+  // Renames a closed replacing file over its final name; false when that
+  // fails, and the new file is removed.
+  bool commit();
+  // Closes without caring about the outcome (the clean-up after a stop); a
+  // replacing file not yet committed is removed.
   void discard();
 
  private:
+  bool open(FILE* stream);
+
   FILE* stream_ = nullptr;
   std::unique_ptr<char[]> buffer_;
+  std::string finalPath_;  // a replacing file's final name
+  std::string tempPath_;   // and the name it is written under, until commit()
 };
 
 }  // namespace fuzzyart

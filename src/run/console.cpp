@@ -49,6 +49,13 @@ void printConsole(FILE* stream, const char* format, va_list args) {
 
 }  // namespace
 
+void consolePrint(ConsoleStream stream, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  printConsole(stream == ConsoleStream::kOut ? consoleStreams().out : consoleStreams().err, format, args);
+  va_end(args);
+}
+
 void consoleErr(const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -34,6 +34,8 @@ ConsoleStreams& consoleStreams();
 // UTF-8 (numbers are always printed in the C locale's form).
 void configureConsoleCharset();
 
+enum class ConsoleStream { kOut, kErr };
+void consolePrint(ConsoleStream stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void consoleErr(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void consoleOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -13,6 +13,7 @@
 #include "run/console.h"
 #include "run/keyboard.h"
 #include "run/result_names.h"
+#include "run/usage_text.h"
 #include "run/wildcards.h"
 #include "run/work_files.h"
 
@@ -74,9 +75,10 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
   if (s.writeCentres) {
     f.centreName = replaceExtension(arg, kCentreExtension);
     beforeCreating(f, s, f.centreName);
-    if (!f.centreStream.create(f.centreName)) panic("Can't create file: %s\n\n", f.centreName.c_str());
+    if (!f.centreStream.createReplacing(f.centreName)) panic("Can't create file: %s\n\n", f.centreName.c_str());
   }
   beforeCreating(f, s, f.tempName);
+  refuseDataFile(f, f.tempName);
   if (!f.tempStream.create(f.tempName)) panic("Can't create file: %s\n\n", f.tempName.c_str());
   printWorkLine(context, arg);
   context.observer.startFile();
@@ -108,7 +110,7 @@ void prepareData(RunContext& context) {
   consoleErr("\n");
   if (!f.tempStream.close()) panic("Can't create file: %s. Disk full?\n", f.tempName.c_str());
   beforeCreating(f, s, f.weightName);
-  if (!f.weightStream.create(f.weightName)) panic("Can't create file: %s\n\n", f.weightName.c_str());
+  if (!f.weightStream.createReplacing(f.weightName)) panic("Can't create file: %s\n\n", f.weightName.c_str());
   f.dataStream.close();
   if (!f.preparedRows.open(f.tempName, static_cast<size_t>(context.scaling.inputLength()))) {
     panic("Can't find/open file: %s\n\n", f.tempName.c_str());
@@ -140,7 +142,7 @@ void recallPhase(RunContext& context) {
   const Network& network = *context.network;
   beforeCreating(f, s, f.valueName);
   consoleErr("\nWriting Categoryvaluefile:  ");
-  if (!f.valueStream.create(f.valueName)) panic("Can't create file: %s\n\n", f.valueName.c_str());
+  if (!f.valueStream.createReplacing(f.valueName)) panic("Can't create file: %s\n\n", f.valueName.c_str());
   if (s.debugLevel >= 1) writeValueFileHeader(f.valueStream, f.dataName);
   Tally& tally = context.tally;
   tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
@@ -228,6 +230,22 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   finishRun(context.settings, draw, stopwatchStart);
 }
 
+// Standard output carries the text; a failed write of it is a failed run.
+int finishStandardOutput() {
+  FILE* out = consoleStreams().out;
+  return out != nullptr && std::fflush(out) == 0 && !std::ferror(out) ? kExitNormal : kExitPanic;
+}
+
+int showHelp(const std::string& name) {
+  printUsageText(ConsoleStream::kOut, name, false);
+  return finishStandardOutput();
+}
+
+int showVersion(const std::string& name) {
+  consoleOut("%s %s%s", name.c_str(), kVersion, kCopyright);
+  return finishStandardOutput();
+}
+
 // A stop of the library's work: a cancel, or a PANIC with its message.
 int reportStop(const Error& error) {
   if (error.kind() == ErrorKind::kCancelled) {
@@ -257,6 +275,14 @@ std::string deriveProgramName(const std::string& argv0) {
 }
 
 int runProgram(const RunRequest& request) {
+  // --help and --version (the first of them decides) do nothing else: no
+  // banner, no switches, no file.
+  for (const std::string& arg : request.args) {
+    if (arg == "--help" || arg == "--version") {
+      const std::string name = request.programName.empty() ? deriveProgramName(request.argv0) : request.programName;
+      return arg == "--help" ? showHelp(name) : showVersion(name);
+    }
+  }
   resetCancelRequest();
   auto context = std::make_unique<RunContext>();
   std::unique_ptr<KeyboardMode> keyboard;

@@ -9,6 +9,7 @@
 #include "fuzzyart/error.h"
 #include "run/console.h"
 #include "run/keyboard.h"
+#include "run/usage_text.h"
 
 namespace fuzzyart {
 
@@ -112,42 +113,8 @@ void readColumnList(const std::string& text, RunSettings& settings) {
 }
 
 [[noreturn]] void showUsage(const RunSettings& settings, const std::string& programName) {
-  consoleErr(
-      "FuzzyArt network simulator for ASCII datafiles.\n\nUsage:\n %s <DataFile> (+CatFile) (-R#)(-G#)(-I#)(-V#)(-F#)"
-      "(-X#.) (-Bpath) (-NMW)\n\n",
-      programName.c_str());
-  consoleErr(
-      "The Datafile must have at least 2 columnes of data.\n* and/or ? can be used in the datafilename.\nThe "
-      "Category/Weightfile is used for Recall on existing file. (%s)\n\n",
-      kWeightExtension);
-  const RunSettings defaults;
-  consoleErr("Switch R sets number of iterations. (Default value is %d)\n\n", defaults.iterations);
-  consoleErr(
-      "Switch G sets the learning rate parameter. Beta \xe1\n(Default value is %.3f)\n\nSwitch I sets the category "
-      "choice parameter. Alpha \xe0\n(Default value is %.3f)\n\nSwitch V sets the vigilance parametern. (Default "
-      "value is %.3f)\n\nSwitch F sets the iteration parameter that decreases Beta for\nevery iteration. (Default "
-      "value is %.3f)\nPress ENTER:",
-      double{defaults.beta}, double{defaults.alpha}, double{defaults.vigilance}, double{defaults.itp});
-  waitForEnter();
-  consoleErr(
-      "Switch X sets what datacolumnes to use from the datafile. *\nExample: -X1,3,5-8  (Uses datacolumnes "
-      "1,3,5,6,7,8)\n\n");
-  consoleErr("Switch B sets the path for the temporary datafile. Ex: -BC:\\TEMP\\ *\n\n");
-  consoleErr(
-      "Switch N makes normalization on the data. (Default is NOT normalized)\n\nSwitch M make use of complement "
-      "coding. (Default is Normal)\n\nSwitch W writes a CategoryCenterfile with extension: %s\n\n",
-      kCentreExtension);
-  consoleErr("Max no. of variables: %d (%d for comp.code)  Max no. of categories: %d\n", kMaxInputLength,
-             kMaxInputLength / 2, kDefaultMaxCategories);
-  consoleErr(
-      "Results (category/weight) are written to files with extension %s.\nCategoryvalues are written to files with "
-      "extension %s.\nSwitches with * must have - or / in front. Others can be written together.\nExample: -X2-9 "
-      "but -G0.5V0.3\n\nExample Usage: %s TFILE.DAT -R6 -G0.12\n\nUses datafile TFIL.DAT. Number of iterationes is "
-      "6 and the learning\nrate is 0.12. The results are written to TFILE%s & TFILE%s.\n",
-      kWeightExtension, kValueExtension, programName.c_str(), kWeightExtension, kValueExtension);
-  if (settings.hiddenUsage) {
-    consoleErr("-Q:quiet -T:stopwatch -D#:debug -C:Copyright\n");
-  }
+  printUsageText(ConsoleStream::kErr, programName, true);
+  if (settings.hiddenUsage) consoleErr("-Q:quiet -T:stopwatch -D#:debug -C:Copyright\n");
   throw RunStop{kExitUsageOrCancel};
 }
 

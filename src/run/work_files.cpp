@@ -34,6 +34,9 @@ void keepCategoryFileIfCreated(WorkFiles& files, const RunSettings& settings, co
 
 void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate) {
   keepCategoryFileIfCreated(files, settings, nameToCreate);
+}
+
+void refuseDataFile(const WorkFiles& files, const std::string& nameToCreate) {
   if (sameFile(nameToCreate, files.dataName)) panic("Can't create file: %s\n\n", nameToCreate.c_str());
 }
 

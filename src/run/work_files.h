@@ -50,15 +50,20 @@ bool sameFile(const std::string& a, const std::string& b);
 
 // Before a file of the current data file is created: when that file is the
 // +CatFile of a recall run, its rows are first read into memory, so that
-// creating the file cannot empty the stored categories; when it is the data
-// file itself (through a link), the run stops with "Can't create file"
-// rather than empty the data.
+// writing the file cannot change the stored categories for the rest of the
+// run.
 void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate);
+
+// The temporary file is written in place: when it is the data file itself
+// (through a link), the run stops with "Can't create file" rather than empty
+// the data. (The result files replace their names only when complete.)
+void refuseDataFile(const WorkFiles& files, const std::string& nameToCreate);
 
 // Opens the +CatFile for reading, from the kept copy when there is one.
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings);
 
-// Closes every stream of the work files without checking (the exit clean-up).
+// Closes every stream of the work files without checking, and removes the
+// result files that were not complete (the exit clean-up).
 void closeAllStreams(WorkFiles& files);
 
 }  // namespace fuzzyart

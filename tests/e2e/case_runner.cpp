@@ -61,7 +61,7 @@ std::string escape(const std::string& s) {
 std::map<std::string, std::string> snapshot(const std::string& root) {
   std::map<std::string, std::string> files;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-    std::string rel = fs::relative(it->path(), root).string();
+    std::string rel = it->path().lexically_relative(root).string();  // a link is named by itself, not its target
     if (it->is_symlink()) {
       files[rel] = "symlink:" + fs::read_symlink(it->path()).string();
       it.disable_recursion_pending();

@@ -105,7 +105,6 @@ class Run:
             vecs.append(v)
         self.err += "\n" + ("Complement coded " if self.comp else "") + "FuzzyArt algorithm.\n"
         self.written[result_name(name, ".BIN")] = b"".join(struct.pack("<%df" % len(v), *v) for v in vecs)
-        self.written[result_name(name, ".FAC")] = b""
         return vecs, lo, hi, n
 
     def choices(self, cats, v, label):
@@ -176,7 +175,7 @@ class Run:
     def recall(self, name, cats, vecs):
         faf = result_name(name, ".FAF")
         self.err += "\nWriting Categoryvaluefile:  "
-        self.written[faf] = ("! Categoryvaluefile for datafile: %s\n" % name if self.debug >= 1 else "").encode("latin-1")
+        self.pending[faf] = ("! Categoryvaluefile for datafile: %s\n" % name if self.debug >= 1 else "").encode("latin-1")
         counts = [0] * len(cats)
         for row, v in enumerate(vecs):
             if row % 64 == 0 and not self.quiet:
@@ -185,7 +184,7 @@ class Run:
                 if j is None:
                     raise Stop("Can't find category (RC). (Not enough iterations/Unstable learning?)\n")
                 if self.match(cats[j], v, "Resonance(RC)"):
-                    self.written[faf] += b"%d\n" % (j + 1)
+                    self.pending[faf] += b"%d\n" % (j + 1)
                     counts[j] += 1
                     break
         return counts
@@ -202,7 +201,7 @@ class Run:
             if self.debug >= 1:
                 text += "Counts=%-6d " % counts[i]
             text += "".join("%-12.6G " % ((hi[j] - lo[j]) * w[j] + lo[j]) for j in range(n)) + "\n"
-        self.written[result_name(name, ".FAC")] = text.encode("latin-1")
+        self.pending[result_name(name, ".FAC")] = text.encode("latin-1")
         self.err += "\n"
 
     def go(self):
@@ -212,10 +211,14 @@ class Run:
             for name, text in self.files:
                 self.err += "\nWorking on file: %-13s Creating files: %-13s %s\n " % (
                     name, result_name(name, ".FAC"), result_name(name, ".FAF"))
+                # A data file's result files replace their names only once
+                # its work is complete; a stop leaves none of them.
+                self.pending = {}
                 vecs, lo, hi, n = self.prepare(name, text)
                 cats = self.learn(vecs)
                 counts = self.recall(name, cats, vecs)
                 self.write_weights(name, cats, counts, lo, hi, n)
+                self.written.update(self.pending)
             return 0
         except Stop as stop:
             self.err += "\nPANIC: " + str(stop)
@@ -230,10 +233,12 @@ def rows(*vectors):
 CASES = []
 
 
-def case(name, args, files, setup=None, **settings):
+def case(name, args, files, setup=None, earlier=None, **settings):
     """files: [(argument, data text)]; with a setup script the data are made
-    by it, and the text given here is what it writes."""
-    CASES.append((name, args, files, settings, setup))
+    by it, and the text given here is what it writes. earlier: {name: text}
+    of result files that exist before the run (a run that stops must leave
+    them as they were)."""
+    CASES.append((name, args, files, settings, setup, earlier or {}))
 
 
 # The worked example: (0.2, 0.6), (0.4, 0.2), (0.9, 0.9), with the ranges set
@@ -268,6 +273,17 @@ case("vigilance_one_accepts_duplicate_rows", ["-V1", "-R2"],
 # row and pass (3 rows, 2 passes: 6), and recall stops at the first row.
 case("vigilance_one_with_alpha_finds_no_category_in_recall", ["-I0.1", "-V1", "-R2"],
      [("T.DAT", rows((0, 64), (64, 0), (32, 32)))], alpha="0.1", vig="1", R=2)
+
+# The same stop in the final classification, with the results of an earlier
+# run beside the data: a stopped run replaces none of them.
+case("stop_in_final_classification_keeps_earlier_results", ["-I0.1", "-V1", "-R2"],
+     [("T.DAT", rows((0, 64), (64, 0), (32, 32)))], alpha="0.1", vig="1", R=2,
+     earlier={"T.FAC": "0            64           \n64           0            \n", "T.FAF": "1\n2\n1\n"})
+
+# Two data files, the second of which stops: the first file's results are
+# final, the second leaves none.
+case("second_file_stops_first_file_results_final", ["-R1"],
+     [("A.DAT", rows((64, 0), (0, 64), (48, 16))), ("B.DAT", "3 7\n1 2\n")], R=1)
 
 # Equal choice values go to the lower index. In learning (0.5, 0.5) ties the
 # categories (1, 0) and (0, 1) at 0.5; the first is tested, passes and learns
@@ -367,7 +383,7 @@ case("choice_rounded_to_float_ties", ["-R1"],
 
 
 
-def write_case(name, args, files, settings, setup):
+def write_case(name, args, files, settings, setup, earlier):
     run = Run(files, **settings)
     code = run.go()
     d = os.path.join(OUT, name)
@@ -379,6 +395,9 @@ def write_case(name, args, files, settings, setup):
         if setup:
             continue
         os.makedirs(os.path.join(d, "in"), exist_ok=True)
+        with open(os.path.join(d, "in", fname), "w") as f:
+            f.write(text)
+    for fname, text in earlier.items():
         with open(os.path.join(d, "in", fname), "w") as f:
             f.write(text)
     if setup:

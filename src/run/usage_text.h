@@ -1,0 +1,15 @@
+// The usage text: shown when a run has nothing to do, and by --help.
+#pragma once
+
+#include <string>
+
+#include "run/console.h"
+
+namespace fuzzyart {
+
+// The usage text with the program's name. With pause, "Press ENTER:" stands
+// after the description of switch F and one character is read from standard
+// input before the rest; without it the rest follows at once.
+void printUsageText(ConsoleStream stream, const std::string& programName, bool pause);
+
+}  // namespace fuzzyart

@@ -29,6 +29,8 @@ class OutputFile {
   // it.
   void adopt(FILE* stream);
   bool isOpen() const { return stream_ != nullptr; }
+  // The name a replacing file is written under until commit(), else empty.
+  const std::string& pendingName() const { return tempPath_; }
 
   // Formatted write; false when the stream reports an error.
   bool print(const char* format, ...) __attribute__((format(printf, 2, 3)));

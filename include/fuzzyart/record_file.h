@@ -53,6 +53,9 @@ class RecordFileWriter {
 
   // Creates (or empties) the file; false when it cannot be.
   bool create(const std::string& path);
+  // Writes from the start of a descriptor opened (and emptied) elsewhere;
+  // the writer closes it.
+  void adopt(int fd, const std::string& name);
   bool isOpen() const { return fd_ >= 0; }
   const std::string& name() const { return name_; }
   // False when the record could not be written (or an earlier write failed).
@@ -83,8 +86,13 @@ class RecordFileReader final : public RowSource {
   RecordFileReader& operator=(const RecordFileReader&) = delete;
 
   bool open(const std::string& path, size_t recordLength);
+  // Reads through a descriptor opened elsewhere; the reader closes it.
+  void adopt(int fd, const std::string& name, size_t recordLength);
   bool isOpen() const { return fd_ >= 0; }
   void close();
+  // Every pass must then read exactly this many records, each whole: fewer,
+  // more, or a piece of one is a failed read (the file changed under it).
+  void expectRecords(int64_t records) { expected_ = records; }
 
   size_t length() const override { return length_; }
   void rewind() override;
@@ -102,6 +110,8 @@ class RecordFileReader final : public RowSource {
   size_t blockRecords_ = 0;  // complete records in block_
   size_t cursor_ = 0;        // next record in block_
   size_t carryBytes_ = 0;    // bytes of an incomplete record at the block's end
+  int64_t recordsRead_ = 0;  // complete records read since the start
+  int64_t expected_ = -1;    // records the file must hold, or -1
   bool eof_ = false;
   bool failed_ = false;
 };

@@ -33,7 +33,7 @@ int64_t widenByCategoryFile(TextFile& file, ColumnRanges& ranges, Observer* obse
 
 // Second reading, from the start: each row becomes a category, scaled with
 // the scaling (complement weights rebuilt as 1 minus the first half when the
-// scaling codes complements).
+// scaling codes complements). A file without any category row is refused.
 void loadCategories(TextFile& file, const Scaling& scaling, Network& network, Observer* observer = nullptr);
 
 // The category value file: a "!" header line naming the data (detail 1 or

@@ -42,14 +42,19 @@ size_t MemoryRows::next(size_t wanted, const float*& rows) {
 RecordFileWriter::~RecordFileWriter() { discard(); }
 
 bool RecordFileWriter::create(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  adopt(fd, path);
+  return true;
+}
+
+void RecordFileWriter::adopt(int fd, const std::string& name) {
   discard();
-  name_ = path;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd_ < 0) return false;
+  name_ = name;
+  fd_ = fd;
   buffer_.resize(kWriteBuffer);
   used_ = 0;
   failed_ = false;
-  return true;
 }
 
 bool RecordFileWriter::drain() {
@@ -93,15 +98,20 @@ void RecordFileWriter::discard() {
 RecordFileReader::~RecordFileReader() { close(); }
 
 bool RecordFileReader::open(const std::string& path, size_t recordLength) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  adopt(fd, path, recordLength);
+  return true;
+}
+
+void RecordFileReader::adopt(int fd, const std::string& name, size_t recordLength) {
   close();
-  name_ = path;
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return false;
+  name_ = name;
+  fd_ = fd;
   length_ = recordLength;
   size_t perBlock = std::max<size_t>(1, kReadBlockBytes / (sizeof(float) * std::max<size_t>(1, length_)));
   block_.assign(perBlock * std::max<size_t>(1, length_), 0.0f);
   rewind();
-  return true;
 }
 
 void RecordFileReader::close() {
@@ -110,6 +120,8 @@ void RecordFileReader::close() {
   block_.clear();
   block_.shrink_to_fit();
   blockRecords_ = cursor_ = carryBytes_ = 0;
+  recordsRead_ = 0;
+  expected_ = -1;
   eof_ = false;
   failed_ = false;
 }
@@ -118,6 +130,7 @@ void RecordFileReader::rewind() {
   cursor_ = 0;
   carryBytes_ = 0;
   blockRecords_ = 0;
+  recordsRead_ = 0;
   failed_ = false;
   eof_ = fd_ < 0 || lseek(fd_, 0, SEEK_SET) != 0;
   if (fd_ >= 0 && eof_) failed_ = true;
@@ -145,6 +158,18 @@ bool RecordFileReader::refill() {
   blockRecords_ = filled / recordBytes;
   carryBytes_ = filled % recordBytes;
   cursor_ = 0;
+  if (expected_ >= 0) {
+    // Records beyond those written, or an end before them or inside one,
+    // mean the file changed since it was written.
+    const int64_t left = expected_ - recordsRead_;
+    if (static_cast<int64_t>(blockRecords_) > left) {
+      blockRecords_ = static_cast<size_t>(left);
+      failed_ = eof_ = true;
+    } else if (eof_ && (static_cast<int64_t>(blockRecords_) != left || carryBytes_ != 0)) {
+      failed_ = true;
+    }
+  }
+  recordsRead_ += static_cast<int64_t>(blockRecords_);
   return blockRecords_ > 0;
 }
 

@@ -91,6 +91,10 @@ void loadCategories(TextFile& file, const Scaling& scaling, Network& network, Ob
     network.addCategory(weights, observer);
   }
   if (file.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n", file.name().c_str());
+  // Nothing could be classified against an empty set of categories.
+  if (network.categoryCount() == 0) {
+    fail(ErrorKind::kBadCategoryFile, "No categories in category/weightfile: %s\n", file.name().c_str());
+  }
 }
 
 }  // namespace fuzzyart

@@ -32,7 +32,9 @@ void roughCleaning(RunContext& context) {
   for (OutputFile* file : {&f.valueStream, &f.centreStream, &f.weightStream}) {
     if (file == &f.centreStream && !context.settings.writeCentres) continue;
     if (!file->commit()) panicDiskFull();
+    trackResultFiles(f);
   }
+  releaseLocks(f);
 }
 
 void majorClean(RunContext& context) {

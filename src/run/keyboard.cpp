@@ -1,25 +1,24 @@
 #include "run/keyboard.h"
 
 #include <poll.h>
-#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <initializer_list>
 
 #include "run/console.h"
+#include "run/signals.h"
 
 namespace fuzzyart {
 
 namespace {
 
-volatile sig_atomic_t stopSignal = 0;
-volatile sig_atomic_t resumed = 0;
-
-bool rawModeActive = false;
+bool terminalInput = false;          // standard input is a terminal (within a KeyboardMode)
+bool polling = false;                // the job has the terminal: keys are looked for
+volatile sig_atomic_t changed = 0;   // the terminal is in single-key mode by our hand
+bool saved = false;
 termios savedTerminal{};
 termios rawTerminal{};
 
@@ -27,13 +26,7 @@ termios rawTerminal{};
 // would cost more than the row itself on small inputs, and no one types faster.
 std::chrono::steady_clock::time_point lastPoll{};
 
-void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
-
-// After a stop (Ctrl+Z) and "fg" the shell may have put the terminal back in
-// line mode; the next poll sets single-key mode again.
-void onContinue(int) { resumed = 1; }
-
-bool isKeyboard() { return isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+bool inForeground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
 
 bool keyWaiting() {
   pollfd fd{STDIN_FILENO, POLLIN, 0};
@@ -47,49 +40,40 @@ bool pollDue() {
   return true;
 }
 
+// Single-key mode, set only while the job has the terminal (a background job
+// that set it would be stopped by the terminal, and would take the settings
+// away from the shell that has it).
+void takeKeyboard() {
+  polling = false;
+  if (!inForeground()) return;
+  if (!saved) {
+    if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
+    rawTerminal = savedTerminal;
+    rawTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    rawTerminal.c_cc[VMIN] = 1;
+    rawTerminal.c_cc[VTIME] = 0;
+    saved = true;
+  }
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal) != 0) return;
+  changed = 1;
+  polling = true;
+}
+
 }  // namespace
 
-void installSignalHandlers() {
-  struct sigaction action {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-    // A signal ignored by whoever started the program (nohup, a background
-    // job of a script) stays ignored, as that caller asked.
-    struct sigaction inherited {};
-    if (sigaction(signalNumber, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
-    sigaction(signalNumber, &action, nullptr);
-  }
-  struct sigaction resume {};
-  resume.sa_handler = onContinue;
-  sigemptyset(&resume.sa_mask);
-  resume.sa_flags = SA_RESTART;
-  sigaction(SIGCONT, &resume, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-}
-
-void resetCancelRequest() {
-  stopSignal = 0;
-  lastPoll = {};
-}
-
 void flushKeyboard() {
-  if (isKeyboard()) tcflush(STDIN_FILENO, TCIFLUSH);
+  if (isatty(STDIN_FILENO) == 1 && inForeground()) tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
 void checkStopSignal() {
-  if (stopSignal != 0) cancelRun();
+  if (stopSignalArrived()) cancelRun();
 }
 
 bool cancelPending() {
-  if (stopSignal != 0) return true;
-  if (!rawModeActive || !pollDue()) return false;
-  if (resumed != 0) {
-    resumed = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal);
-  }
-  return keyWaiting();
+  if (stopSignalArrived()) return true;
+  if (!terminalInput || !pollDue()) return false;
+  if (takeResumed()) takeKeyboard();
+  return polling && keyWaiting();
 }
 
 void cancelRun() {
@@ -101,7 +85,7 @@ void cancelRun() {
 void waitForEnter() {
   int fd = STDIN_FILENO;
   for (;;) {
-    if (stopSignal != 0) cancelRun();
+    if (stopSignalArrived()) cancelRun();
     pollfd p{fd, POLLIN, 0};
     int ready = poll(&p, 1, 200);
     if (ready < 0 && errno != EINTR) return;
@@ -115,22 +99,24 @@ void waitForEnter() {
 }
 
 KeyboardMode::KeyboardMode() {
-  if (!isKeyboard() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
-  rawTerminal = savedTerminal;
-  rawTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  rawTerminal.c_cc[VMIN] = 1;
-  rawTerminal.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &rawTerminal) != 0) return;
-  rawModeActive = true;
+  lastPoll = {};
+  saved = false;
+  terminalInput = isatty(STDIN_FILENO) == 1;
+  if (!terminalInput) return;
+  takeKeyboard();
   // Keys typed before the program started sat in the line editor until now;
   // they must not cancel the run.
-  tcflush(STDIN_FILENO, TCIFLUSH);
+  if (polling) tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
 KeyboardMode::~KeyboardMode() {
-  if (!rawModeActive) return;
-  tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-  rawModeActive = false;
+  if (changed != 0 && inForeground()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  changed = 0;
+  terminalInput = polling = false;
+}
+
+void restoreTerminalFromSignal() {
+  if (changed != 0 && tcgetpgrp(STDIN_FILENO) == getpgrp()) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
 }
 
 }  // namespace fuzzyart

@@ -1,20 +1,13 @@
-// The cancel key and the stop signals.
+// The cancel key and the terminal.
 //
 // Standard input counts as a keyboard only when it is a terminal and the
-// program is its foreground process; otherwise no key is ever waiting, so a
-// background job is never stopped by the terminal. SIGINT, SIGTERM and SIGHUP
-// only raise a flag that the row loops and the file loop check; the run then
-// ends as a cancel, with the terminal restored and the streams closed.
+// program's process group is its foreground group: a background job never
+// reads keys or changes the terminal, and takes the keyboard up again when
+// it comes back to the foreground ("fg"). A stop signal (signals.h) cancels
+// like a key.
 #pragma once
 
 namespace fuzzyart {
-
-// Installs the signal handlers (once per process) and ignores SIGPIPE, so that
-// a closed console pipe never ends the run.
-void installSignalHandlers();
-
-// Forgets a cancel request of an earlier in-process run.
-void resetCancelRequest();
 
 // Discards every key press already waiting.
 void flushKeyboard();
@@ -35,8 +28,8 @@ void checkStopSignal();
 void waitForEnter();
 
 // While alive, a terminal on standard input is in non-canonical mode without
-// echo, so a single key can be noticed; its settings are restored on every way
-// out of the scope.
+// echo while the program has it, so a single key can be noticed; its
+// settings are restored on every way out of the scope.
 class KeyboardMode {
  public:
   KeyboardMode();
@@ -44,5 +37,9 @@ class KeyboardMode {
   KeyboardMode(const KeyboardMode&) = delete;
   KeyboardMode& operator=(const KeyboardMode&) = delete;
 };
+
+// Puts the terminal's settings back from a fatal signal's handler
+// (async-signal-safe).
+void restoreTerminalFromSignal();
 
 }  // namespace fuzzyart

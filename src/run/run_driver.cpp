@@ -13,6 +13,7 @@
 #include "run/console.h"
 #include "run/keyboard.h"
 #include "run/result_names.h"
+#include "run/signals.h"
 #include "run/usage_text.h"
 #include "run/wildcards.h"
 #include "run/work_files.h"
@@ -69,6 +70,7 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
   WorkFiles& f = context.files;
   f.dataName = arg;
   openDataFile(context, arg);
+  lockDataFile(f);
   f.weightName = replaceExtension(arg, kWeightExtension);
   f.valueName = replaceExtension(arg, kValueExtension);
   f.tempName = temporaryName(arg, s.tempPath);
@@ -76,10 +78,10 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
     f.centreName = replaceExtension(arg, kCentreExtension);
     beforeCreating(f, s, f.centreName);
     if (!f.centreStream.createReplacing(f.centreName)) panic("Can't create file: %s\n\n", f.centreName.c_str());
+    trackResultFiles(f);
   }
   beforeCreating(f, s, f.tempName);
-  refuseDataFile(f, f.tempName);
-  if (!f.tempStream.create(f.tempName)) panic("Can't create file: %s\n\n", f.tempName.c_str());
+  createTemporaryFile(f);
   printWorkLine(context, arg);
   context.observer.startFile();
 }
@@ -111,8 +113,9 @@ void prepareData(RunContext& context) {
   if (!f.tempStream.close()) panic("Can't create file: %s. Disk full?\n", f.tempName.c_str());
   beforeCreating(f, s, f.weightName);
   if (!f.weightStream.createReplacing(f.weightName)) panic("Can't create file: %s\n\n", f.weightName.c_str());
+  trackResultFiles(f);
   f.dataStream.close();
-  if (!f.preparedRows.open(f.tempName, static_cast<size_t>(context.scaling.inputLength()))) {
+  if (!reopenTemporaryFile(f, static_cast<size_t>(context.scaling.inputLength()), preparation.dataRows())) {
     panic("Can't find/open file: %s\n\n", f.tempName.c_str());
   }
   if (s.normalise) consoleErr("Normalized data. ");
@@ -143,6 +146,7 @@ void recallPhase(RunContext& context) {
   beforeCreating(f, s, f.valueName);
   consoleErr("\nWriting Categoryvaluefile:  ");
   if (!f.valueStream.createReplacing(f.valueName)) panic("Can't create file: %s\n\n", f.valueName.c_str());
+  trackResultFiles(f);
   if (s.debugLevel >= 1) writeValueFileHeader(f.valueStream, f.dataName);
   Tally& tally = context.tally;
   tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
@@ -283,7 +287,7 @@ int runProgram(const RunRequest& request) {
       return arg == "--help" ? showHelp(name) : showVersion(name);
     }
   }
-  resetCancelRequest();
+  resetSignals();
   auto context = std::make_unique<RunContext>();
   std::unique_ptr<KeyboardMode> keyboard;
   int exitCode = kExitNormal;

@@ -198,8 +198,9 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
     if (isSwitchArgument(arg)) {
       char letter = arg.size() > 1 ? arg[1] : '\0';
       if (letter == 'B' || letter == 'b') {
+        // An empty path means the data file's own directory, as without -B.
         s.tempPath = arg.substr(2);
-        if (s.tempPath.empty() || s.tempPath.back() != '/') s.tempPath += '/';
+        if (!s.tempPath.empty() && s.tempPath.back() != '/') s.tempPath += '/';
       } else if (letter == 'X' || letter == 'x') {
         readColumnList(arg.substr(2), s);
       } else {

@@ -33,7 +33,9 @@ bool expandPattern(const std::string& pattern, std::vector<std::string>& out) {
     if (name[0] == '.') continue;
     struct stat info {};
     if (stat((directory + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    kept.push_back(directory + name);
+    // A name found by expansion is always a data file: one that would read
+    // as a switch or a category file gets "./" in front, as a shell needs it.
+    kept.push_back((directory.empty() && (name[0] == '-' || name[0] == '+') ? "./" : directory) + name);
   }
   closedir(dir);
   std::sort(kept.begin(), kept.end());

@@ -1,11 +1,17 @@
 #include "run/work_files.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <fstream>
 #include <sstream>
 
 #include "run/console.h"
+#include "run/signals.h"
 
 namespace fuzzyart {
 
@@ -36,8 +42,71 @@ void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::st
   keepCategoryFileIfCreated(files, settings, nameToCreate);
 }
 
-void refuseDataFile(const WorkFiles& files, const std::string& nameToCreate) {
-  if (sameFile(nameToCreate, files.dataName)) panic("Can't create file: %s\n\n", nameToCreate.c_str());
+namespace {
+
+// An exclusive lock on the open file, or the stop when another run holds it.
+int lockOrStop(int fd, const std::string& name) {
+  const int lock = fd < 0 ? -1 : fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  if (lock < 0) panic("Can't find/open file: %s\n\n", name.c_str());
+  // flock, not fcntl locks: those would vanish as soon as any descriptor of
+  // the file were closed.
+  if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+    close(lock);
+    panic("File in use by another run: %s\n\n", name.c_str());
+  }
+  return lock;
+}
+
+int openWithoutFollowing(const std::string& name) {
+  const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(name.c_str(), flags, 0666);
+  struct stat info {};
+  if (fd < 0 && errno == ELOOP && lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    // Only a link is removed; a regular file keeps its name, and so its lock.
+    if (unlink(name.c_str()) == 0) fd = open(name.c_str(), flags | O_EXCL, 0666);
+  }
+  return fd;
+}
+
+}  // namespace
+
+void lockDataFile(WorkFiles& files) { files.dataLock = lockOrStop(files.dataStream.descriptor(), files.dataName); }
+
+void createTemporaryFile(WorkFiles& files) {
+  const int fd = openWithoutFollowing(files.tempName);
+  if (fd < 0) panic("Can't create file: %s\n\n", files.tempName.c_str());
+  try {
+    files.tempLock = lockOrStop(fd, files.tempName);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  if (ftruncate(fd, 0) != 0) {
+    close(fd);
+    panic("Can't create file: %s\n\n", files.tempName.c_str());
+  }
+  files.tempStream.adopt(fd, files.tempName);
+}
+
+bool reopenTemporaryFile(WorkFiles& files, size_t recordLength, int64_t records) {
+  const int fd = fcntl(files.tempLock, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) return false;
+  files.preparedRows.adopt(fd, files.tempName, recordLength);
+  files.preparedRows.expectRecords(records);
+  return true;
+}
+
+void trackResultFiles(const WorkFiles& files) {
+  trackPendingFile(0, files.weightStream.pendingName());
+  trackPendingFile(1, files.valueStream.pendingName());
+  trackPendingFile(2, files.centreStream.pendingName());
+}
+
+void releaseLocks(WorkFiles& files) {
+  for (int* lock : {&files.dataLock, &files.tempLock}) {
+    if (*lock >= 0) close(*lock);
+    *lock = -1;
+  }
 }
 
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings) {
@@ -51,6 +120,7 @@ bool openCategoryStream(WorkFiles& files, const RunSettings& settings) {
 }
 
 void closeAllStreams(WorkFiles& files) {
+  releaseLocks(files);
   files.dataStream.close();
   files.preparedRows.close();
   files.tempStream.discard();
@@ -58,6 +128,7 @@ void closeAllStreams(WorkFiles& files) {
   files.valueStream.discard();
   files.categoryStream.close();
   files.centreStream.discard();
+  trackResultFiles(files);
 }
 
 }  // namespace fuzzyart

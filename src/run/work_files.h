@@ -32,6 +32,12 @@ struct WorkFiles {
   // The +CatFile's bytes, kept for the rest of the run once the run was about
   // to create a file that is the category file itself (same device and inode).
   std::shared_ptr<const std::string> categoryCopy;
+
+  // Descriptors that hold the exclusive locks of the data file and the
+  // temporary file until the data file's work is complete, so that no
+  // other run works on either meanwhile.
+  int dataLock = -1;
+  int tempLock = -1;
 };
 
 // Everything that lives for one data file.
@@ -54,10 +60,24 @@ bool sameFile(const std::string& a, const std::string& b);
 // run.
 void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate);
 
-// The temporary file is written in place: when it is the data file itself
-// (through a link), the run stops with "Can't create file" rather than empty
-// the data. (The result files replace their names only when complete.)
-void refuseDataFile(const WorkFiles& files, const std::string& nameToCreate);
+// Locks the open data file for this run; another run's lock stops the run
+// with "File in use by another run".
+void lockDataFile(WorkFiles& files);
+
+// Opens the temporary file for writing without following a link at its name
+// (a link there is removed and a file created in its place), locks it, and
+// only then empties it; another run's lock stops the run before anything of
+// that run is touched.
+void createTemporaryFile(WorkFiles& files);
+
+// Reads the temporary file back through the locked descriptor.
+bool reopenTemporaryFile(WorkFiles& files, size_t recordLength, int64_t records);
+
+// Tells the fatal signals which incomplete result files to remove.
+void trackResultFiles(const WorkFiles& files);
+
+// Releases the locks of the data file's work.
+void releaseLocks(WorkFiles& files);
 
 // Opens the +CatFile for reading, from the kept copy when there is one.
 bool openCategoryStream(WorkFiles& files, const RunSettings& settings);

@@ -1,0 +1,30 @@
+// The signals of a run. SIGINT, SIGTERM and SIGHUP ask the run to cancel;
+// SIGPIPE and SIGXFSZ are ignored, so that a closed console pipe or a
+// file-size limit makes a write fail, which the run reports. Every other
+// signal whose default action ends the process removes the data file's
+// incomplete result files and puts the terminal back, then ends the process
+// by that same signal, as it would have ended without the program's help.
+#pragma once
+
+#include <string>
+
+namespace fuzzyart {
+
+// Installs the handlers (once per process). A signal that whoever started
+// the program ignores (nohup, a background job of a script) stays ignored.
+void installSignalHandlers();
+
+// Forgets a cancel request and a resumption of an earlier in-process run.
+void resetSignals();
+
+// True when SIGINT, SIGTERM or SIGHUP has arrived.
+bool stopSignalArrived();
+
+// True once after each SIGCONT (the job was stopped and went on).
+bool takeResumed();
+
+// The incomplete result files a fatal signal removes: up to three, by slot;
+// an empty name clears the slot.
+void trackPendingFile(int slot, const std::string& name);
+
+}  // namespace fuzzyart

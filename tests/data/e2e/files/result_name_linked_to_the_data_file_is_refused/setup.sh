@@ -1,1 +1,0 @@
-ln -s d.dat d.BIN

@@ -64,7 +64,8 @@ struct RowTable {
 RowTable readDataFile(const std::string& path, Observer* observer = nullptr);
 
 // The ranges of rows held in memory; with normalise each row is divided by
-// its sum first. Errors name the data `name`.
+// its sum first. A value that is not finite makes its row bad. Errors name
+// the data `name` and count rows from the start of the span.
 ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normalise, const std::string& name);
 
 // The scaling of ranges measured with the same normalise option: the -X
@@ -75,7 +76,8 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
 // Prepares raw rows (columnCount values each) into input vectors
 // (inputLength values each). With clip, values outside the stored ranges
 // are clipped into 0..1, so that rows never seen when the ranges were
-// measured can be prepared; without it they are a bad row.
+// measured can be prepared; without it they are a bad row, as is a value
+// that is not finite. Rows are counted from the start of the span.
 void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<float> out, bool clip,
                  const std::string& name);
 

@@ -49,6 +49,7 @@ ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normal
   std::vector<float> row(width);
   for (int64_t r = 0; r < count; ++r) {
     std::copy_n(rows.begin() + r * columns, width, row.begin());
+    requireFinite(row.data(), columns, name, r);
     if (normalise) divideBySum(row.data(), columns, name, r);
     ranges.widen(row.data());
   }
@@ -101,6 +102,7 @@ void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<
   std::vector<float> row(columns);
   for (int64_t r = 0; r < count; ++r) {
     std::copy_n(rows.begin() + r * static_cast<int64_t>(columns), columns, row.begin());
+    requireFinite(row.data(), scaling.columnCount, name, r);
     if (scaling.normalise) divideBySum(row.data(), scaling.columnCount, name, r);
     scaleRecord(scaling, row.data(), out.data() + r * static_cast<int64_t>(length), clip, name, r);
   }

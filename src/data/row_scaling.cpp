@@ -13,6 +13,12 @@ void failBadRow(const std::string& name, int64_t rowNumber) {
   fail(ErrorKind::kBadData, "Bad datafile: %s  Datarow:%lld\n", name.c_str(), static_cast<long long>(rowNumber));
 }
 
+void requireFinite(const float* row, int columns, const std::string& name, int64_t rowNumber) {
+  for (int i = 0; i < columns; ++i) {
+    if (!std::isfinite(row[i])) failBadRow(name, rowNumber);
+  }
+}
+
 void divideBySum(float* row, int columns, const std::string& name, int64_t rowNumber) {
   double sum = 0.0;
   for (int i = 0; i < columns; ++i) sum += row[i];

@@ -30,4 +30,8 @@ void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip
 
 [[noreturn]] void failBadRow(const std::string& name, int64_t rowNumber);
 
+// Rows from memory may hold what no data file can: a value that is not a
+// number or infinite makes the row bad, as an overflowing value does.
+void requireFinite(const float* row, int columns, const std::string& name, int64_t rowNumber);
+
 }  // namespace fuzzyart

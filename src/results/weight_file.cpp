@@ -1,5 +1,6 @@
 // The category/weight file (.FAC): its writer, and both readings of a stored
 // file in a recall (the widening of the ranges and the loading).
+#include <cstdarg>
 #include <vector>
 
 #include "base/failure.h"
@@ -10,9 +11,14 @@ namespace fuzzyart {
 
 namespace {
 
-template <typename... Values>
-void writeChecked(OutputFile& file, const char* format, Values... values) {
-  if (!file.print(format, values...)) failDiskFull();
+void writeChecked(OutputFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+void writeChecked(OutputFile& file, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const bool written = file.vprint(format, args);
+  va_end(args);
+  if (!written) failDiskFull();
 }
 
 [[noreturn]] void failBadCategoryFile(const TextFile& file) {

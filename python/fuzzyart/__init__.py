@@ -161,7 +161,12 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         # an error or Ctrl+C leaves the estimator as it was.
         if fresh:
             rows = self._rows(X)
-            model = _engine.Model.measure(rows, self._parameters())
+            try:
+                model = _engine.Model.measure(rows, self._parameters())
+            except ValueError as error:
+                if len(rows) == 1:
+                    raise ValueError(f"{error} (n_samples=1: every column is constant)") from None
+                raise
             prepared = model.prepare(rows, False)
         else:
             self._check_feature_names(X, reset=False)

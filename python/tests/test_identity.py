@@ -1,0 +1,94 @@
+"""The package against the command line on the bundled data: the categories
+of every row, the category/weight file and the centres, for learning and for
+recall, over a grid of switches."""
+import re
+
+import numpy as np
+import pytest
+from conftest import EXAMPLES
+from numpy.testing import assert_array_equal
+
+import fuzzyart
+
+SWITCH = {"vigilance": "-V", "alpha": "-I", "beta": "-G", "itp": "-F", "n_iter": "-R",
+          "complement_coding": "-M", "normalise": "-N"}
+
+
+def switches(params):
+    return [SWITCH[k] if isinstance(v, bool) else f"{SWITCH[k]}{v}" for k, v in params.items()]
+
+
+def panic_of(stderr):
+    found = re.search(r"PANIC: (.*)", stderr)
+    return found and found.group(1)
+
+
+def read_labels(path):
+    return np.loadtxt(path, dtype=np.int64, ndmin=1) - 1
+
+
+def agree(labels, code, stderr, faf):
+    """The command line stops at the first row no category accepts; the
+    package labels it -1 and goes on."""
+    expected = read_labels(faf)
+    if code == 0:
+        assert_array_equal(labels, expected)
+    else:
+        assert "Can't find category (RC)" in panic_of(stderr)
+        assert_array_equal(labels[: len(expected)], expected)
+        assert labels[len(expected)] == -1
+
+
+LEARNING = [
+    dict(vigilance=0.4),
+    dict(vigilance=0.75),
+    dict(vigilance=0.6, complement_coding=True, alpha=0.001),
+    dict(vigilance=0.8, normalise=True, alpha=0.001),
+    dict(vigilance=0.9, n_iter=3, beta=1.0, complement_coding=True),
+    dict(vigilance=0.7, n_iter=5, beta=0.7, itp=0.5, alpha=0.01),
+    dict(vigilance=0.85, n_iter=4, beta=0.4, itp=1.5, complement_coding=True, normalise=True),
+    dict(vigilance=0.8, n_iter=2, beta=0.5, complement_coding=True, alpha=0.001),
+]
+
+
+@pytest.mark.parametrize("params", LEARNING, ids=lambda p: "".join(switches(p)))
+@pytest.mark.parametrize("data", ["iris.dat", "wine.dat"])
+def test_learning_gives_the_command_lines_results(run, tmp_path, data, params):
+    code, stderr, files = run(data, "-W", *switches(params))
+    X = fuzzyart.read_data(EXAMPLES / data)
+    model = fuzzyart.FuzzyART(**params)
+    panic = panic_of(stderr)
+    if panic and "(RC)" not in panic:
+        with pytest.raises((fuzzyart.FuzzyARTError, ValueError), match=re.escape(panic)):
+            model.fit(X)
+        return
+    agree(model.fit_predict(X), code, stderr, files[".FAF"])
+    if code != 0:
+        return
+    model.save_fac(tmp_path / "package.FAC")
+    assert (tmp_path / "package.FAC").read_bytes() == files[".FAC"].read_bytes()
+    centres = np.array([[float(v) for v in line.split()] for line in files[".BKC"].read_text().splitlines()])
+    assert_array_equal(np.vectorize(lambda c: float("%.6G" % c))(model.cluster_centers_), centres)
+    assert model.counts_.sum() == len(X) and model.weights_.shape[1] == model.n_features_in_ * (
+        2 if model.complement_coding else 1)
+
+
+RECALL = [
+    dict(vigilance=0.5, complement_coding=True),
+    dict(vigilance=0.75, alpha=0.001),
+    dict(vigilance=0.8, normalise=True, alpha=0.001),
+    dict(vigilance=0.0, complement_coding=True),
+]
+
+
+@pytest.mark.parametrize("params", RECALL, ids=lambda p: "".join(switches(p)))
+@pytest.mark.parametrize("data", ["iris.dat", "wine.dat"])
+def test_recall_of_a_stored_file_gives_the_command_lines_categories(run, tmp_path, data, params):
+    # Learn on the odd rows, recall the even ones, as the README does.
+    rows = [line for line in (EXAMPLES / data).read_text().splitlines(keepends=True) if "!" not in line]
+    (tmp_path / "half1.dat").write_text("".join(rows[0::2]))
+    (tmp_path / "half2.dat").write_text("".join(rows[1::2]))
+    fuzzyart.FuzzyART(**params).fit(fuzzyart.read_data(tmp_path / "half1.dat")).save_fac(tmp_path / "model.FAC")
+    code, stderr, files = run("half2.dat", "+model.FAC", *switches(params))
+    X = fuzzyart.read_data(tmp_path / "half2.dat")
+    agree(fuzzyart.FuzzyART.from_fac(tmp_path / "model.FAC", X, **params).predict(X), code, stderr, files[".FAF"])

@@ -153,12 +153,13 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         estimator = cls(**params)
         rows = estimator._rows(X)
         model = _engine.Model.load(os.fspath(path), rows, estimator._parameters())
-        estimator._commit(model, X, rows, model.prepare(rows, False))
+        estimator._commit(model, X, rows, model.prepare(rows, False), estimator._threads())
         return estimator
 
     def _learn(self, X, passes, fresh):
         # Everything is computed on the side and assigned at the end, so that
         # an error or Ctrl+C leaves the estimator as it was.
+        threads = self._threads()
         if fresh:
             rows = self._rows(X)
             try:
@@ -175,11 +176,11 @@ class FuzzyART(ClusterMixin, BaseEstimator):
             prepared = model.prepare(rows, True)
         with _Progress(self.verbose, passes, model.passes) as progress:
             model.learn(prepared, passes, progress)
-        self._commit(model, X, rows, prepared)
+        self._commit(model, X, rows, prepared, threads)
         return self
 
-    def _commit(self, model, X, rows, prepared):
-        labels, counts, centres = model.classify(prepared, self._threads(), True)
+    def _commit(self, model, X, rows, prepared, threads):
+        labels, counts, centres = model.classify(prepared, threads, True)
         names = _get_feature_names(X)
         self._model = model
         self.n_features_in_ = rows.shape[1]
@@ -256,9 +257,6 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         if self.n_jobs > 0:
             return int(self.n_jobs)
         return max(1, len(os.sched_getaffinity(0)) + 1 + int(self.n_jobs))
-
-    def _more_tags(self):
-        return {"preserves_dtype": [], "X_types": ["2darray"]}
 
 
 class _Progress:

@@ -1,5 +1,5 @@
-"""Classification on a cluster of two worker processes equals the in-memory
-one, for arrays and DataFrames."""
+# Classification on a cluster of two worker processes equals the in-memory
+# one, for arrays and DataFrames.
 import dask.array as da
 import dask.dataframe as dd
 import numpy as np

@@ -1,5 +1,5 @@
-"""Ctrl+C during a long fit: KeyboardInterrupt within a fraction of a second,
-and the estimator exactly as before the call."""
+# Ctrl+C during a long fit: KeyboardInterrupt within a fraction of a second,
+# and the estimator exactly as before the call.
 import signal
 import subprocess
 import sys

@@ -1,4 +1,4 @@
-"""The pictures: category boxes in data units, and the vigilance scan."""
+# The pictures: category boxes in data units, and the vigilance scan.
 import matplotlib
 
 matplotlib.use("Agg")

@@ -321,9 +321,9 @@ struct Model {
     scaling.normalise = s[4].cast<bool>();
     scaling.complementCoding = s[5].cast<bool>();
     Network network(parameters, scaling.inputLength());
-    const auto weights = t[3].cast<std::vector<float>>();
+    const auto weights = t[3].cast<Rows>();
     const size_t length = static_cast<size_t>(scaling.inputLength());
-    for (size_t at = 0; at + length <= weights.size(); at += length) {
+    for (size_t at = 0; at + length <= static_cast<size_t>(weights.size()); at += length) {
       network.addCategory(std::span<const float>(weights.data() + at, length));
     }
     network.resumeLearning(t[4].cast<float>(), t[5].cast<int>());

@@ -181,20 +181,24 @@ class FuzzyART(ClusterMixin, BaseEstimator):
 
     def _commit(self, model, X, rows, prepared, threads):
         labels, counts, centres = model.classify(prepared, threads, True)
+        state = dict(vars(self))
+        state.pop("feature_names_in_", None)
         names = _get_feature_names(X)
-        self._model = model
-        self.n_features_in_ = rows.shape[1]
         if names is not None:
-            self.feature_names_in_ = names
-        elif hasattr(self, "feature_names_in_"):
-            del self.feature_names_in_
-        self.labels_ = labels
-        self.counts_ = counts
-        self.cluster_centers_ = centres
-        self.n_categories_ = model.n_categories
-        self.weights_ = model.weights()
-        self.data_min_ = model.min
-        self.data_max_ = model.max
+            state["feature_names_in_"] = names
+        state.update(
+            _model=model,
+            n_features_in_=rows.shape[1],
+            labels_=labels,
+            counts_=counts,
+            cluster_centers_=centres,
+            n_categories_=model.n_categories,
+            weights_=model.weights(),
+            data_min_=model.min,
+            data_max_=model.max,
+        )
+        # One assignment: a Ctrl+C between two attributes would leave a mix.
+        self.__dict__ = state
 
     # Classification.
 

@@ -1,0 +1,386 @@
+// The compiled half of the Python package: the library's scaling, network and
+// files behind a small Model type that the Python estimator drives. Long work
+// runs without the GIL; an observer takes it back now and then so that Ctrl+C
+// stops the work within a fraction of a second.
+#include <fuzzyart/fuzzyart.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace py = pybind11;
+using namespace fuzzyart;
+
+namespace {
+
+// Rows arrive C-contiguous float32 from the Python layer; forcecast converts
+// anything else once.
+using Rows = py::array_t<float, py::array::c_style | py::array::forcecast>;
+using Labels = py::array_t<int64_t>;
+
+// The name that the library's messages give rows held in memory.
+constexpr const char* kArrayName = "X";
+
+PyObject* fuzzyArtError = nullptr;
+
+std::string withoutLineBreaks(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+PyObject* pythonTypeOf(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kDivisionByZero:
+    case ErrorKind::kTooManyCategories:
+    case ErrorKind::kNoCategory:
+      return fuzzyArtError;
+    case ErrorKind::kFileAccess:
+    case ErrorKind::kWriteFailed:
+      return PyExc_OSError;
+    case ErrorKind::kOutOfMemory:
+      return PyExc_MemoryError;
+    case ErrorKind::kCancelled:
+      return PyExc_KeyboardInterrupt;
+    default:
+      return PyExc_ValueError;
+  }
+}
+
+// Reports progress to a Python callable and polls for signals. The work calls
+// onRow for every row, so the clock is read only every 64 rows and Python is
+// visited at most every 50 ms.
+class PythonObserver final : public Observer {
+ public:
+  explicit PythonObserver(py::object progress = py::none()) : progress_(std::move(progress)) {}
+
+  bool onRow(RowLoop, int64_t, int) override {
+    if ((++rows_ & 63) != 0) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastPoll_ < std::chrono::milliseconds(50)) return !pending_;
+    lastPoll_ = now;
+    py::gil_scoped_acquire gil;
+    if (!pending_ && PyErr_CheckSignals() != 0) pending_.emplace();
+    return !pending_;
+  }
+
+  void onPassStart(int pass, int categories, float beta) override { report("start", pass, categories, beta); }
+  void onPassEnd(int pass, int categories) override { report("end", pass, categories, 0.0f); }
+
+  // The Python exception that made the work stop (a KeyboardInterrupt, or
+  // one that the progress callable raised), raised again once the GIL is back.
+  void raisePending() {
+    if (pending_) {
+      py::error_already_set error = std::move(*pending_);
+      pending_.reset();
+      throw error;
+    }
+  }
+
+ private:
+  void report(const char* event, int pass, int categories, float beta) {
+    if (progress_.is_none() || pending_) return;
+    py::gil_scoped_acquire gil;
+    try {
+      progress_(event, pass, categories, beta);
+    } catch (py::error_already_set& error) {
+      pending_.emplace(std::move(error));
+    }
+  }
+
+  py::object progress_;
+  int64_t rows_ = 0;
+  std::chrono::steady_clock::time_point lastPoll_ = std::chrono::steady_clock::now();
+  std::optional<py::error_already_set> pending_;
+};
+
+// Runs library work without the GIL; a cancel by the observer comes back as
+// the Python exception that asked for it.
+template <typename Work>
+void withoutGil(PythonObserver& observer, Work&& work) {
+  try {
+    py::gil_scoped_release release;
+    work();
+  } catch (const Error& error) {
+    if (error.kind() == ErrorKind::kCancelled) observer.raisePending();
+    throw;
+  }
+  observer.raisePending();
+}
+
+int64_t rowCount(const Rows& rows) { return rows.ndim() == 2 ? rows.shape(0) : 0; }
+
+int columnCount(const Rows& rows) {
+  if (rows.ndim() != 2) throw py::value_error("Expected a 2-D array of rows");
+  if (rows.shape(1) > kMaxInputLength) throw py::value_error("Too many datacolumnes. Max:8192");
+  return static_cast<int>(rows.shape(1));
+}
+
+std::span<const float> valuesOf(const Rows& rows) {
+  return {rows.data(), static_cast<size_t>(rows.size())};
+}
+
+// The library trusts its reader, which lets no NaN or infinity through;
+// arrays get the same guarantee here, with the place of the first offender.
+void checkFinite(const Rows& rows) {
+  const float* values = rows.data();
+  const int64_t count = rows.size();
+  for (int64_t i = 0; i < count; ++i) {
+    if (!std::isfinite(values[i])) {
+      const int64_t columns = rows.shape(1);
+      throw py::value_error(std::string("Input contains ") + (std::isnan(values[i]) ? "NaN" : "infinity") +
+                            " at row " + std::to_string(i / columns) + ", column " + std::to_string(i % columns));
+    }
+  }
+}
+
+// Python's shortest decimal of the value read as the command line reads a
+// switch (strtof), so that vigilance=0.7 is exactly -V0.7.
+float singlePrecision(const py::handle& value) {
+  const std::string text = py::repr(py::float_(py::reinterpret_borrow<py::object>(value)));
+  return std::strtof(text.c_str(), nullptr);
+}
+
+NetworkParameters networkParameters(const py::dict& p) {
+  NetworkParameters parameters;
+  parameters.iterations = p["n_iter"].cast<int>();
+  parameters.beta = singlePrecision(p["beta"]);
+  parameters.alpha = singlePrecision(p["alpha"]);
+  parameters.vigilance = singlePrecision(p["vigilance"]);
+  parameters.itp = singlePrecision(p["itp"]);
+  parameters.maxCategories = p["max_categories"].cast<int>();
+  checkParameters(parameters);
+  return parameters;
+}
+
+ScalingOptions scalingOptions(const py::dict& p) {
+  ScalingOptions options;
+  options.normalise = p["normalise"].cast<bool>();
+  options.complementCoding = p["complement_coding"].cast<bool>();
+  return options;
+}
+
+py::array_t<float> floatArray(const std::vector<float>& values) {
+  py::array_t<float> out(static_cast<py::ssize_t>(values.size()));
+  std::memcpy(out.mutable_data(), values.data(), values.size() * sizeof(float));
+  return out;
+}
+
+// A trained (or loaded) network with the scaling of its rows.
+struct Model {
+  Scaling scaling;
+  Network network;
+
+  // Ranges measured on X, and an empty network.
+  static Model measure(const Rows& x, const py::dict& p) {
+    const NetworkParameters parameters = networkParameters(p);
+    const int columns = columnCount(x);
+    checkFinite(x);
+    Scaling scaling = makeScaling(measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName),
+                                  scalingOptions(p), kArrayName);
+    Network network(parameters, scaling.inputLength());
+    return Model{std::move(scaling), std::move(network)};
+  }
+
+  // A stored category/weight file, loaded as the command line's recall does:
+  // the ranges of X widened by the stored categories.
+  static Model load(const std::string& path, const Rows& x, const py::dict& p) {
+    const NetworkParameters parameters = networkParameters(p);
+    const int columns = columnCount(x);
+    checkFinite(x);
+    ColumnRanges ranges = measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName);
+    TextFile file;
+    if (!file.open(path)) throw Error(ErrorKind::kFileAccess, "Can't find/open file: " + path);
+    if (widenByCategoryFile(file, ranges) == 0) {
+      throw Error(ErrorKind::kBadCategoryFile, "No category in category/weightfile: " + path);
+    }
+    Scaling scaling = makeScaling(ranges, scalingOptions(p), kArrayName);
+    Network network(parameters, scaling.inputLength());
+    loadCategories(file, scaling, network);
+    return Model{std::move(scaling), std::move(network)};
+  }
+
+  void checkColumns(const Rows& x) const {
+    const int columns = columnCount(x);
+    if (columns != scaling.columnCount) {
+      throw py::value_error("X has " + std::to_string(columns) + " features, but FuzzyART is expecting " +
+                            std::to_string(scaling.columnCount) + " features as input.");
+    }
+  }
+
+  // Input vectors of X; with clip, values outside the ranges are clipped.
+  py::array_t<float> prepare(const Rows& x, bool clip) const {
+    checkColumns(x);
+    checkFinite(x);
+    const int64_t rows = rowCount(x);
+    const int length = scaling.inputLength();
+    py::array_t<float> out({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(length)});
+    std::span<float> target(out.mutable_data(), static_cast<size_t>(rows * length));
+    {
+      py::gil_scoped_release release;
+      prepareRows(scaling, valuesOf(x), target, clip, kArrayName);
+    }
+    return out;
+  }
+
+  void learn(const py::array_t<float>& prepared, int passes, const py::object& progress) {
+    PythonObserver observer(progress);
+    MemoryRows source({prepared.data(), static_cast<size_t>(prepared.size())},
+                      static_cast<size_t>(scaling.inputLength()));
+    withoutGil(observer, [&] {
+      for (int pass = 0; pass < passes; ++pass) network.learnPass(source, &observer);
+    });
+  }
+
+  // Every prepared row's category (-1 where none accepts it); with a tally,
+  // the rows of each category and their centres in data units as the centre
+  // file holds them.
+  py::tuple classify(const py::array_t<float>& prepared, int threads, bool tally) const {
+    PythonObserver observer;
+    const size_t length = static_cast<size_t>(scaling.inputLength());
+    MemoryRows source({prepared.data(), static_cast<size_t>(prepared.size())}, length);
+    Labels labels(static_cast<py::ssize_t>(source.rows()));
+    int64_t* out = labels.mutable_data();
+    const int categories = network.categoryCount();
+    Tally sums;
+    sums.counts.assign(static_cast<size_t>(categories), 0);
+    if (tally && categories > 0) reserveCentreSums(sums, categories, scaling.variableCount());
+    withoutGil(observer, [&] {
+      network.classify(
+          source,
+          [&](int64_t row, int category, std::span<const float> input) {
+            out[row] = category;
+            if (category >= 0) sums.add(category, input);
+          },
+          &observer, ClassifyOptions{threads});
+    });
+    py::array_t<int64_t> counts(static_cast<py::ssize_t>(categories));
+    std::memcpy(counts.mutable_data(), sums.counts.data(), sums.counts.size() * sizeof(int64_t));
+    const int variables = scaling.variableCount();
+    py::array_t<double> centres({static_cast<py::ssize_t>(tally ? categories : 0), static_cast<py::ssize_t>(variables)});
+    for (int j = 0; tally && j < categories; ++j) {
+      const std::vector<double> centre = centreOf(sums, j, scaling);
+      std::memcpy(centres.mutable_data(j, 0), centre.data(), centre.size() * sizeof(double));
+    }
+    return py::make_tuple(labels, counts, centres);
+  }
+
+  Labels predict(const Rows& x, int threads) const {
+    return classify(prepare(x, true), threads, false)[0].cast<Labels>();
+  }
+
+  py::array_t<float> weights() const {
+    const int categories = network.categoryCount();
+    const int length = network.inputLength();
+    py::array_t<float> out({static_cast<py::ssize_t>(categories), static_cast<py::ssize_t>(length)});
+    for (int j = 0; j < categories; ++j) {
+      const std::vector<float> w = network.weights(j);
+      std::memcpy(out.mutable_data(j, 0), w.data(), w.size() * sizeof(float));
+    }
+    return out;
+  }
+
+  void saveCategories(const std::string& path, const std::vector<int64_t>& counts) const {
+    OutputFile file;
+    if (!file.create(path)) throw Error(ErrorKind::kFileAccess, "Can't create file: " + path);
+    writeCategoryWeightFile(file, network, scaling, counts, path, 0);
+    if (!file.close()) throw Error(ErrorKind::kWriteFailed, "Can't write to disk. Disk full?");
+  }
+
+  // The whole state, to full precision: parameters, ranges, every weight
+  // (both halves of complement-coded ones), and where learning goes on from.
+  py::tuple state() const {
+    const NetworkParameters& p = network.parameters();
+    std::vector<float> all;
+    for (int j = 0; j < network.categoryCount(); ++j) {
+      const std::vector<float> w = network.weights(j);
+      all.insert(all.end(), w.begin(), w.end());
+    }
+    return py::make_tuple(1, py::make_tuple(p.iterations, p.beta, p.alpha, p.vigilance, p.itp, p.maxCategories),
+                          py::make_tuple(scaling.columnCount, scaling.columns, floatArray(scaling.min),
+                                         floatArray(scaling.max), scaling.normalise, scaling.complementCoding),
+                          floatArray(all), network.currentBeta(), network.passes());
+  }
+
+  static Model restore(const py::tuple& t) {
+    if (t.size() != 6 || t[0].cast<int>() != 1) throw py::value_error("Not a fuzzyart model state");
+    const auto p = t[1].cast<py::tuple>();
+    NetworkParameters parameters{p[0].cast<int>(), p[1].cast<float>(), p[2].cast<float>(),
+                                 p[3].cast<float>(), p[4].cast<float>(), p[5].cast<int>()};
+    const auto s = t[2].cast<py::tuple>();
+    Scaling scaling;
+    scaling.columnCount = s[0].cast<int>();
+    scaling.columns = s[1].cast<std::vector<int>>();
+    scaling.min = s[2].cast<std::vector<float>>();
+    scaling.max = s[3].cast<std::vector<float>>();
+    scaling.normalise = s[4].cast<bool>();
+    scaling.complementCoding = s[5].cast<bool>();
+    Network network(parameters, scaling.inputLength());
+    const auto weights = t[3].cast<Rows>();
+    const size_t length = static_cast<size_t>(scaling.inputLength());
+    for (size_t at = 0; at + length <= static_cast<size_t>(weights.size()); at += length) {
+      network.addCategory(std::span<const float>(weights.data() + at, length));
+    }
+    network.resumeLearning(t[4].cast<float>(), t[5].cast<int>());
+    return Model{std::move(scaling), std::move(network)};
+  }
+};
+
+py::array_t<float> readData(const std::string& path) {
+  PythonObserver observer;
+  RowTable table;
+  withoutGil(observer, [&] { table = readDataFile(path, &observer); });
+  auto* values = new std::vector<float>(std::move(table.values));
+  py::capsule owner(values, [](void* p) { delete static_cast<std::vector<float>*>(p); });
+  return py::array_t<float>({static_cast<py::ssize_t>(table.rows), static_cast<py::ssize_t>(table.columns)},
+                            values->data(), owner);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_engine, m) {
+  m.doc() = "The fuzzyart library's engine; use the fuzzyart package instead.";
+  m.attr("version") = kVersion;
+  m.attr("max_input_length") = kMaxInputLength;
+
+  fuzzyArtError = PyErr_NewExceptionWithDoc(
+      "fuzzyart.FuzzyARTError",
+      "The network cannot go on: a division by 0 in the choice or match values, or more categories than "
+      "max_categories.",
+      PyExc_RuntimeError, nullptr);
+  m.attr("FuzzyARTError") = py::handle(fuzzyArtError);
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const Error& error) {
+      PyErr_SetString(pythonTypeOf(error.kind()), withoutLineBreaks(error.what()).c_str());
+    }
+  });
+
+  m.def("read_data", &readData, py::arg("path"));
+
+  py::class_<Model>(m, "Model")
+      .def_static("measure", &Model::measure, py::arg("x"), py::arg("parameters"))
+      .def_static("load", &Model::load, py::arg("path"), py::arg("x"), py::arg("parameters"))
+      .def("prepare", &Model::prepare, py::arg("x"), py::arg("clip"))
+      .def("learn", &Model::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none())
+      .def("classify", &Model::classify, py::arg("prepared"), py::arg("threads"), py::arg("tally"))
+      .def("predict", &Model::predict, py::arg("x"), py::arg("threads"))
+      .def("weights", &Model::weights)
+      .def("save_categories", &Model::saveCategories, py::arg("path"), py::arg("counts"))
+      .def("copy", [](const Model& model) { return Model(model); })
+      .def_property_readonly("n_categories", [](const Model& model) { return model.network.categoryCount(); })
+      .def_property_readonly("n_variables", [](const Model& model) { return model.scaling.variableCount(); })
+      .def_property_readonly("complement_coding", [](const Model& model) { return model.scaling.complementCoding; })
+      .def_property_readonly("min", [](const Model& model) { return floatArray(model.scaling.min); })
+      .def_property_readonly("max", [](const Model& model) { return floatArray(model.scaling.max); })
+      .def_property_readonly("beta", [](const Model& model) { return model.network.currentBeta(); })
+      .def_property_readonly("passes", [](const Model& model) { return model.network.passes(); })
+      .def(py::pickle([](const Model& model) { return model.state(); },
+                      [](const py::tuple& state) { return Model::restore(state); }));
+}

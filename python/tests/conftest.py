@@ -1,0 +1,3 @@
+import pathlib
+
+EXAMPLES = pathlib.Path(__file__).resolve().parents[2] / "examples"

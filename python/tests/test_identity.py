@@ -1,0 +1,98 @@
+# The package against the command line on the bundled data: the categories
+# of every row, the category/weight file and the centres, for learning and for
+# recall, over a grid of switches.
+import os
+import re
+import shutil
+import subprocess
+
+import numpy as np
+import pytest
+from conftest import EXAMPLES
+from numpy.testing import assert_array_equal
+
+import fuzzyart
+
+SWITCH = {"vigilance": "-V", "alpha": "-I", "beta": "-G", "itp": "-F", "n_iter": "-R",
+          "complement_coding": "-M", "normalise": "-N"}
+
+
+def switches(params):
+    return [SWITCH[k] if isinstance(v, bool) else f"{SWITCH[k]}{v}" for k, v in params.items()]
+
+
+@pytest.fixture
+def run(tmp_path):
+    # The command line ($FUZZYART_PROGRAM, which CI sets, or a build in the
+    # tree) on a data file in a scratch directory: its exit code, its PANIC
+    # text and the path of its results without extension.
+    program = os.environ.get("FUZZYART_PROGRAM", str(EXAMPLES.parent / "build" / "fuzzyart"))
+    if not os.access(program, os.X_OK) and "FUZZYART_PROGRAM" not in os.environ:
+        pytest.skip("no fuzzyart program built (cmake --build build --target fuzzyart)")
+
+    def run(data, *args):
+        if not (tmp_path / data).exists():
+            shutil.copy(EXAMPLES / data, tmp_path)
+        done = subprocess.run([program, data, "-Q", *args], cwd=tmp_path, capture_output=True, text=True)
+        panic = re.search(r"PANIC: (.*)", done.stderr)
+        return done.returncode, panic and panic.group(1), tmp_path / data.split(".")[0]
+
+    return run
+
+
+def agree(labels, code, panic, faf):
+    # The command line stops at the first row no category accepts; the
+    # package labels it -1 and goes on.
+    expected = np.loadtxt(faf, dtype=np.int64, ndmin=1) - 1
+    assert code == 0 or "Can't find category (RC)" in panic
+    assert_array_equal(labels[: len(expected)], expected)
+    assert len(labels) == len(expected) if code == 0 else labels[len(expected)] == -1
+
+
+LEARNING = [
+    dict(vigilance=0.4),
+    dict(vigilance=0.75),
+    dict(vigilance=0.6, complement_coding=True, alpha=0.001),
+    dict(vigilance=0.8, normalise=True, alpha=0.001),
+    dict(vigilance=0.9, n_iter=3, beta=1.0, complement_coding=True),
+    dict(vigilance=0.7, n_iter=5, beta=0.7, itp=0.5, alpha=0.01),
+    dict(vigilance=0.85, n_iter=4, beta=0.4, itp=1.5, complement_coding=True, normalise=True),
+    dict(vigilance=0.8, n_iter=2, beta=0.5, complement_coding=True, alpha=0.001),
+]
+
+
+@pytest.mark.parametrize("params", LEARNING, ids=lambda p: "".join(switches(p)))
+@pytest.mark.parametrize("data", ["iris.dat", "wine.dat"])
+def test_learning_gives_the_command_lines_results(run, tmp_path, data, params):
+    code, panic, stem = run(data, "-W", *switches(params))
+    X = fuzzyart.read_data(EXAMPLES / data)
+    model = fuzzyart.FuzzyART(**params)
+    agree(model.fit_predict(X), code, panic, stem.with_suffix(".FAF"))
+    if code != 0:
+        return
+    model.save_fac(tmp_path / "package.FAC")
+    assert (tmp_path / "package.FAC").read_bytes() == stem.with_suffix(".FAC").read_bytes()
+    centres = np.loadtxt(stem.with_suffix(".BKC"), ndmin=2)
+    assert_array_equal(np.vectorize(lambda c: float("%.6G" % c))(model.cluster_centers_), centres)
+    assert model.counts_.sum() == len(X)
+
+
+RECALL = [
+    dict(vigilance=0.5, complement_coding=True),
+    dict(vigilance=0.75, alpha=0.001),
+    dict(vigilance=0.8, normalise=True, alpha=0.001),
+    dict(vigilance=0.0, complement_coding=True),
+]
+
+
+@pytest.mark.parametrize("params", RECALL, ids=lambda p: "".join(switches(p)))
+@pytest.mark.parametrize("data", ["iris.dat", "wine.dat"])
+def test_recall_of_a_stored_file_gives_the_command_lines_categories(run, tmp_path, data, params):
+    # Learn on the odd rows, recall the even ones, as the README does.
+    rows = [line for line in (EXAMPLES / data).read_text().splitlines(keepends=True) if "!" not in line]
+    (tmp_path / "half1.dat").write_text("".join(rows[0::2]))
+    (tmp_path / "half2.dat").write_text("".join(rows[1::2]))
+    fuzzyart.FuzzyART(**params).fit(fuzzyart.read_data(tmp_path / "half1.dat")).save_fac(tmp_path / "model.FAC")
+    code, panic, stem = run("half2.dat", "+model.FAC", *switches(params))
+    X = fuzzyart.read_data(tmp_path / "half2.dat")
+    agree(fuzzyart.FuzzyART.from_fac(tmp_path / "model.FAC", X, **params).predict(X), code, panic, stem.with_suffix(".FAF"))

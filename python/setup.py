@@ -25,9 +25,8 @@ engine = Pybind11Extension(
     cxx_std=20,
     # No fused multiply-add, no reordered arithmetic: the results must equal
     # the command line's to the bit. -O3 as in the command line's release
-    # build. Debian's Python turns -Wformat-security into an error, which a
-    # forwarding printf wrapper of the library trips without cause.
-    extra_compile_args=["-ffp-contract=off", "-O3", "-DNDEBUG", "-Wno-format-security"],
+    # build.
+    extra_compile_args=["-ffp-contract=off", "-O3", "-DNDEBUG"],
 )
 
 setup(

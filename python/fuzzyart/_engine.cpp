@@ -196,9 +196,8 @@ struct Model {
     ColumnRanges ranges = measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName);
     TextFile file;
     if (!file.open(path)) throw Error(ErrorKind::kFileAccess, "Can't find/open file: " + path);
-    if (widenByCategoryFile(file, ranges) == 0) {
-      throw Error(ErrorKind::kBadCategoryFile, "No category in category/weightfile: " + path);
-    }
+    // An empty file is refused when it is loaded, after the ranges.
+    widenByCategoryFile(file, ranges);
     Scaling scaling = makeScaling(ranges, scalingOptions(p), kArrayName);
     Network network(parameters, scaling.inputLength());
     loadCategories(file, scaling, network);

@@ -4,39 +4,11 @@
 // trust without looking again; the target checks those promises.
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "fuzz_input.h"
-#include "run/console.h"
 #include "run/switches.h"
 
 using namespace fuzzyart;
-
-namespace {
-
-void checkSettings(const RunSettings& s) {
-  CHECK(s.iterations >= 1);
-  CHECK(s.itp > 0.0f && s.itp <= 2.0f);
-  CHECK(s.vigilance >= 0.0f && s.vigilance <= 1.0f);
-  CHECK(s.beta > 0.0f);
-  CHECK(!std::isnan(s.alpha));
-  CHECK(s.debugLevel >= 0);
-  CHECK(s.columnSelected.size() == static_cast<size_t>(kMaxColumns) + 1);
-  CHECK(!s.columnSelected[0]);
-  int32_t highest = 0;
-  for (int c = 1; c <= kMaxColumns; ++c) {
-    if (s.columnSelected[c]) highest = c;
-  }
-  CHECK(s.highestColumn == highest);
-  CHECK((s.selectedCount == 0) == (highest == 0));
-  CHECK(s.tempPath.empty() || s.tempPath.back() == '/');
-  CHECK(s.recall == !s.categoryFile.empty());
-  CHECK(!(s.recall && s.selectedCount != 0));
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::silenceConsole();
@@ -44,14 +16,21 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const fuzz::CommandLine line = fuzz::parseCommandLine(std::string_view(reinterpret_cast<const char*>(data), size));
-  RunSettings settings;
+  const fuzz::CommandLine line(std::string_view(reinterpret_cast<const char*>(data), size));
+  RunSettings s;
   try {
-    readSettings(line.args, SettingsSource{"fuzzyart", line.environment}, settings);
+    readSettings(line.args, SettingsSource{"fuzzyart", line.environment}, s);
   } catch (const RunStop& stop) {
     CHECK(stop.exitCode == kExitUsageOrCancel || stop.exitCode == kExitPanic);
     return 0;
   }
-  checkSettings(settings);
+  CHECK(s.iterations >= 1 && s.itp > 0.0f && s.itp <= 2.0f && s.vigilance >= 0.0f && s.vigilance <= 1.0f);
+  CHECK(s.beta > 0.0f && !std::isnan(s.alpha) && s.debugLevel >= 0);
+  CHECK(s.columnSelected.size() == static_cast<size_t>(kMaxColumns) + 1 && !s.columnSelected[0]);
+  int32_t highest = 0;
+  for (int c = 1; c <= kMaxColumns; ++c) highest = s.columnSelected[c] ? c : highest;
+  CHECK(s.highestColumn == highest && (s.selectedCount == 0) == (highest == 0));
+  CHECK(s.tempPath.empty() || s.tempPath.back() == '/');
+  CHECK(s.recall == !s.categoryFile.empty() && !(s.recall && s.selectedCount != 0));
   return 0;
 }

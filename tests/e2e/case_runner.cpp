@@ -1,72 +1,65 @@
-#include "e2e/case_runner.h"
+// The table-driven end-to-end runner: every directory under tests/data/e2e
+// that holds an "args" file is one case (tests/data/e2e/README describes the
+// format) and runs the real binary once. The variable FUZZYART_PROGRAM names
+// another build of the program to run them against (the plain build, say); it
+// runs under the name fuzzyart, from a copy in a temporary directory, since
+// the name shows in its output.
+#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <cstdlib>
 #include <map>
-#include <set>
-#include <sstream>
 
-#include "base/text.h"
-#include "e2e/process.h"
-
-namespace fs = std::filesystem;
+#include "e2e/child_process.h"
 
 namespace fuzzyart::testing {
-
 namespace {
 
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+const std::string kCases = FUZZYART_TEST_DATA "/e2e";
 const char kCopyright[] = "\nCopyright (C) 2026 the fuzzyart developers.\n";
 
-std::vector<std::string> readLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::istringstream in(readFileBytes(path));
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
+const std::string& program() {
+  static const TempDir copy;
+  static const std::string path = [] {
+    const char* other = std::getenv("FUZZYART_PROGRAM");
+    if (other == nullptr || *other == '\0') return std::string(FUZZYART_BINARY);
+    if (finalPathComponent(other) == "fuzzyart") return std::string(other);
+    fs::copy_file(other, copy.file("fuzzyart"));
+    return copy.file("fuzzyart");
+  }();
+  return path;
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-  if (from.empty()) return text;
-  size_t pos = 0;
-  while ((pos = text.find(from, pos)) != std::string::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
   }
   return text;
 }
 
-
-std::string escape(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\b') {
-      out += "\\b";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 32 || c >= 127) {
-      char hex[8];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
+// The lines of a file, with "@DIR@" replaced by dir.
+std::vector<std::string> lines(const std::string& path, const std::string& dir) {
+  std::vector<std::string> out;
+  std::istringstream in(fs::exists(path) ? readFile(path) : "");
+  for (std::string line; std::getline(in, line);) out.push_back(replaceAll(line, "@DIR@", dir));
   return out;
 }
 
 // Regular files and symbolic links below root, by relative path, with the
 // bytes of each regular file (a link is recorded by its target).
-std::map<std::string, std::string> snapshot(const std::string& root) {
-  std::map<std::string, std::string> files;
+Files snapshot(const std::string& root) {
+  Files files;
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-    std::string rel = it->path().lexically_relative(root).string();  // a link is named by itself, not its target
+    // A link is named by itself, not by its target.
+    const std::string rel = it->path().lexically_relative(root).string();
     if (it->is_symlink()) {
       files[rel] = "symlink:" + fs::read_symlink(it->path()).string();
       it.disable_recursion_pending();
     } else if (it->is_regular_file()) {
-      files[rel] = readFileBytes(it->path().string());
+      files[rel] = readFile(it->path().string());
     }
   }
   return files;
@@ -77,10 +70,8 @@ std::map<std::string, std::string> snapshot(const std::string& root) {
 bool switchTextHoldsC(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   std::string text;
   for (const auto& a : args) {
-    if (a.size() >= 1 && a[0] == '-') {
-      char letter = a.size() > 1 ? static_cast<char>(toupper(static_cast<unsigned char>(a[1]))) : '\0';
-      if (letter != 'B' && letter != 'X') text += a.substr(1);
-    }
+    const std::string letter = a.starts_with('-') ? asciiUpper(a.substr(1, 1)) : "B";
+    if (letter != "B" && letter != "X") text += a.substr(1);
   }
   for (const auto& e : env) {
     if (asciiUpper(e.substr(0, e.find('='))) == "FUZZYART") text += e.substr(e.find('=') + 1);
@@ -88,129 +79,90 @@ bool switchTextHoldsC(const std::vector<std::string>& args, const std::vector<st
   return asciiUpper(text).find('C') != std::string::npos;
 }
 
-// The stopwatch line "\nElapsed time: <digits> s.\n" becomes "... N s.".
+// The directory's path becomes "@DIR@", and the stopwatch line
+// "\nElapsed time: <digits> s.\n" becomes "... N s.".
 std::string normaliseConsole(std::string text, const std::string& dir) {
   text = replaceAll(text, dir, "@DIR@");
   const std::string head = "\nElapsed time: ";
   for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
-    size_t digits = at + head.size();
-    size_t end = digits;
-    if (end < text.size() && text[end] == '-') ++end;
-    while (end < text.size() && isdigit(static_cast<unsigned char>(text[end]))) ++end;
-    if (end > digits && text.compare(end, 4, " s.\n") == 0) text.replace(digits, end - digits, "N");
+    const size_t from = at + head.size();
+    const size_t end = text.find_first_not_of("0123456789", from + (text[from] == '-'));
+    if (end > from && end < text.size() && text.compare(end, 4, " s.\n") == 0) text.replace(from, end - from, "N");
   }
   return text;
 }
 
-}  // namespace
+class EndToEnd : public ::testing::TestWithParam<std::string> {};
 
-std::string describeDifference(const std::string& what, const std::string& expected, const std::string& actual) {
-  size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  size_t from = at > 60 ? at - 60 : 0;
-  std::ostringstream s;
-  s << what << " differs at byte " << at << " (expected " << expected.size() << " bytes, got " << actual.size()
-    << ")\n  expected: ..." << escape(expected.substr(from, 160)) << "\n  actual:   ..." << escape(actual.substr(from, 160));
-  return s.str();
+TEST_P(EndToEnd, MatchesExpectedBytes) {
+  const std::string caseDir = GetParam();
+  const std::string expect = caseDir + "/expect/";
+  TempDir temp;
+  const std::string dir = temp.path;
+  using enum fs::copy_options;
+  if (fs::exists(caseDir + "/in")) fs::copy(caseDir + "/in", dir, recursive | copy_symlinks);
+  if (fs::exists(caseDir + "/setup.sh")) {
+    std::vector<std::string> env = cleanEnvironment();
+    env.insert(env.end(), {"DIR=" + dir, "CASE=" + fs::absolute(caseDir).string()});
+    ChildProcess setup(ChildProcess::kPipes, "/bin/sh", dir, {fs::absolute(caseDir + "/setup.sh").string()}, env);
+    ASSERT_EQ(setup.finish().exitCode, 0) << "setup.sh failed: " << setup.console;
+  }
+  const Files before = snapshot(dir);
+
+  const std::vector<std::string> args = lines(caseDir + "/args", dir);
+  const std::vector<std::string> caseEnv = lines(caseDir + "/env", dir);
+  std::vector<std::string> env = cleanEnvironment();
+  // A case's variable replaces one of the same name (LC_ALL among them).
+  for (const auto& entry : caseEnv) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
+    env.push_back(entry);
+  }
+  ChildProcess run(ChildProcess::kPipes, program(), dir, args, env);
+  run.finish();
+  EXPECT_EQ(run.killedBy, 0) << "the program was ended by a signal (SIGKILL: after the time limit)";
+
+  std::string err = normaliseConsole(run.console, dir);
+  if (run.exitCode == 0 && !switchTextHoldsC(args, caseEnv)) {
+    if (const size_t at = err.rfind(kCopyright); at != std::string::npos) err.erase(at, sizeof kCopyright - 1);
+  }
+  EXPECT_EQ(run.exitCode, std::stoi(readFile(expect + "exit")));
+  for (const auto& [name, actual] : {std::pair{"stdout", normaliseConsole(run.out, dir)}, std::pair{"stderr", err}}) {
+    EXPECT_EQ(fs::exists(expect + name) ? readFile(expect + name) : "", actual) << name;
+  }
+
+  // Every file a case expects, and every other file as it was before the run.
+  Files wanted = before;
+  if (fs::exists(expect + "files")) {
+    for (const auto& entry : fs::recursive_directory_iterator(expect + "files")) {
+      if (entry.is_regular_file()) {
+        wanted[fs::relative(entry.path(), expect + "files").string()] =
+            replaceAll(readFile(entry.path().string()), "@DIR@", dir);
+      }
+    }
+  }
+  const Files after = snapshot(dir);
+  for (const auto& [rel, bytes] : wanted) EXPECT_EQ(bytes, after.count(rel) ? after.at(rel) : "(missing)") << rel;
+  for (const auto& [rel, bytes] : after) EXPECT_TRUE(wanted.count(rel)) << "unexpected file " << rel;
 }
 
-std::vector<std::string> listCases(const std::string& root) {
+std::vector<std::string> listCases() {
   std::vector<std::string> cases;
-  if (!fs::exists(root)) return cases;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file() && entry.path().filename() == "args") {
-      cases.push_back(entry.path().parent_path().string());
-    }
+  for (const auto& entry : fs::recursive_directory_iterator(kCases)) {
+    if (entry.is_regular_file() && entry.path().filename() == "args") cases.push_back(entry.path().parent_path());
   }
   std::sort(cases.begin(), cases.end());
   return cases;
 }
 
-std::vector<std::string> runCase(const std::string& caseDir, const std::string& binary) {
-  std::vector<std::string> failures;
-  TempDir temp;
-  const std::string dir = temp.path();
-
-  if (fs::exists(caseDir + "/in")) {
-    fs::copy(caseDir + "/in", dir, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  }
-  std::vector<std::string> caseEnv;
-  if (fs::exists(caseDir + "/env")) {
-    for (auto& line : readLines(caseDir + "/env")) caseEnv.push_back(replaceAll(line, "@DIR@", dir));
-  }
-  if (fs::exists(caseDir + "/setup.sh")) {
-    ProcessRequest setup;
-    setup.program = "/bin/sh";
-    setup.args = {fs::absolute(caseDir + "/setup.sh").string()};
-    setup.env = cleanEnvironment();
-    setup.env.push_back("DIR=" + dir);
-    setup.env.push_back("CASE=" + fs::absolute(caseDir).string());
-    setup.workDir = dir;
-    ProcessResult r = runProcess(setup);
-    if (r.exitCode != 0) return {"setup.sh failed: " + r.err};
-  }
-  const auto before = snapshot(dir);
-
-  ProcessRequest request;
-  request.program = binary;
-  for (auto& line : readLines(caseDir + "/args")) request.args.push_back(replaceAll(line, "@DIR@", dir));
-  request.env = cleanEnvironment();
-  // A case's variable replaces one of the same name (LC_ALL among them).
-  for (const auto& entry : caseEnv) {
-    const std::string name = entry.substr(0, entry.find('=') + 1);
-    std::erase_if(request.env, [&](const std::string& e) { return e.compare(0, name.size(), name) == 0; });
-    request.env.push_back(entry);
-  }
-  request.workDir = dir;
-  ProcessResult result = runProcess(request);
-
-  if (result.timedOut) failures.push_back("the program did not end within the time limit");
-  if (result.signal != 0) failures.push_back("the program was ended by signal " + std::to_string(result.signal));
-
-  std::string err = normaliseConsole(result.err, dir);
-  std::string out = normaliseConsole(result.out, dir);
-  if (result.exitCode == 0 && !switchTextHoldsC(request.args, caseEnv)) {
-    size_t at = err.rfind(kCopyright);
-    if (at != std::string::npos) err.erase(at, sizeof kCopyright - 1);
-  }
-
-  const std::string expectDir = caseDir + "/expect";
-  int expectedExit = std::stoi(readFileBytes(expectDir + "/exit"));
-  if (result.exitCode != expectedExit) {
-    failures.push_back("exit code " + std::to_string(result.exitCode) + ", expected " + std::to_string(expectedExit));
-  }
-  auto expectedText = [&](const std::string& name) {
-    std::string path = expectDir + "/" + name;
-    return fs::exists(path) ? readFileBytes(path) : std::string();
-  };
-  if (std::string e = expectedText("stdout"); e != out) failures.push_back(describeDifference("stdout", e, out));
-  if (std::string e = expectedText("stderr"); e != err) failures.push_back(describeDifference("stderr", e, err));
-
-  const auto after = snapshot(dir);
-  std::map<std::string, std::string> expectedFiles;
-  if (fs::exists(expectDir + "/files")) {
-    for (const auto& entry : fs::recursive_directory_iterator(expectDir + "/files")) {
-      if (!entry.is_regular_file()) continue;
-      std::string rel = fs::relative(entry.path(), expectDir + "/files").string();
-      expectedFiles[rel] = replaceAll(readFileBytes(entry.path().string()), "@DIR@", dir);
-    }
-  }
-  for (const auto& [rel, bytes] : after) {
-    if (auto e = expectedFiles.find(rel); e != expectedFiles.end()) {
-      if (e->second != bytes) failures.push_back(describeDifference("file " + rel, e->second, bytes));
-    } else if (auto b = before.find(rel); b != before.end()) {
-      if (b->second != bytes) failures.push_back("input file " + rel + " was changed");
-    } else {
-      failures.push_back("unexpected file " + rel);
-    }
-  }
-  for (const auto& [rel, bytes] : expectedFiles) {
-    if (!after.count(rel)) failures.push_back("missing file " + rel);
-  }
-  for (const auto& [rel, bytes] : before) {
-    if (!after.count(rel) && !expectedFiles.count(rel)) failures.push_back("input file " + rel + " was removed");
-  }
-  return failures;
+std::string caseName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = fs::relative(info.param, kCases).string();
+  for (char& c : name) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
 }
 
+INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(listCases()), caseName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(EndToEnd);
+
+}  // namespace
 }  // namespace fuzzyart::testing

@@ -1,5 +1,5 @@
 // Runs a program (the real fuzzyart binary, mostly) as a child process, on
-// pipes or on a pseudo-terminal, for the tests that talk to it while it runs.
+// pipes or on a pseudo-terminal, and the files and directories its tests use.
 #pragma once
 
 #include <fcntl.h>
@@ -12,16 +12,60 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+
+extern char** environ;
+
 namespace fuzzyart::testing {
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+  if (!(std::ofstream(path, std::ios::binary) << bytes)) throw std::runtime_error("cannot write " + path);
+}
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+struct TempDir {
+  std::string path = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "fuzzyart-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return pattern;
+  }();
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+// The current environment without any variable whose name is FUZZYART in any
+// letter case and without LANG, LANGUAGE and LC_*, with LC_ALL=C added.
+inline std::vector<std::string> cleanEnvironment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = asciiUpper(entry.substr(0, entry.find('=')));
+    if (name != "FUZZYART" && name != "LANG" && name != "LANGUAGE" && !name.starts_with("LC_")) env.push_back(entry);
+  }
+  env.push_back("LC_ALL=C");
+  return env;
+}
 
 using Clock = std::chrono::steady_clock;
 // How long any wait for the program lasts before the test gives up.
 constexpr auto kPatience = std::chrono::seconds(120);
-constexpr int kPipeBytes = 4096;
 
 // One run of a program in `dir`, its console on pipes (standard input from
 // /dev/null) or on a pseudo-terminal (all three streams). The pipes hold
@@ -32,38 +76,66 @@ class ChildProcess {
   enum Console { kPipes, kTerminal };
 
   // With kTerminal, `typedEarly` is typed, and its echo seen, before the
-  // program is executed.
-  // `ignored` signals are ignored by the caller, as nohup does.
-  ChildProcess(Console console, const std::string& program, const std::string& dir,
-               const std::vector<std::string>& args, std::vector<std::string> env, const std::string& typedEarly = "",
-               const std::vector<int>& ignored = {})
-      : ignored_(ignored) {
+  // program is executed. `ignored` signals are ignored by the caller, as
+  // nohup does.
+  ChildProcess(Console console, const std::string& program, const std::string& dir, std::vector<std::string> args,
+               std::vector<std::string> env, const std::string& typedEarly = "", std::vector<int> ignored = {}) {
     // With a closed standard stream a pipe could land on descriptor 0 to 2
     // and be overwritten in the child.
     for (int fd = 0; fd < 3; ++fd) {
       if (fcntl(fd, F_GETFD) < 0) open("/dev/null", O_RDWR);
     }
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), args.begin(), args.end());
-    if (console == kPipes) {
-      startWithPipes(dir, argv, env);
-    } else {
-      startOnTerminal(dir, argv, env, typedEarly);
+    args.insert(args.begin(), program);
+    int go[2], err[2], out[2];
+    if (pipe2(go, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 ||
+        fcntl(err[0], F_SETPIPE_SZ, 4096) != 4096 || fcntl(out[0], F_SETPIPE_SZ, 4096) != 4096) {
+      throw std::runtime_error("cannot make the pipes");
     }
+    pid_ = console == kPipes ? fork() : forkpty(&consoleFd_, nullptr, nullptr, nullptr);
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      // The child waits for the go, then runs the program with default signal
+      // dispositions and an empty signal mask, whatever the test runner set up.
+      char c;
+      const bool ready = read(go[0], &c, 1) == 1 && chdir(dir.c_str()) == 0;
+      if (!ready || (console == kPipes && (dup2(open("/dev/null", O_RDONLY), 0) < 0 || dup2(out[1], 1) < 0 ||
+                                           dup2(err[1], 2) < 0))) {
+        _exit(127);
+      }
+      for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(s, SIG_DFL);
+      for (int s : ignored) ::signal(s, SIG_IGN);
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      std::vector<char*> argv, envp;
+      for (auto& s : args) argv.push_back(s.data());
+      for (auto& s : env) envp.push_back(s.data());
+      argv.push_back(nullptr);
+      envp.push_back(nullptr);
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
+    }
+    for (int fd : {go[0], err[1], out[1]}) close(fd);
+    if (console == kPipes) {
+      consoleFd_ = err[0];
+      outFd_ = out[0];
+    } else {
+      for (int fd : {err[0], out[0]}) close(fd);
+      slaveFd_ = open(ptsname(consoleFd_), O_RDWR | O_NOCTTY | O_CLOEXEC);
+      if (slaveFd_ < 0 || tcgetattr(slaveFd_, &before) != 0) throw std::runtime_error("cannot open the terminal");
+      if (!typedEarly.empty()) {
+        type(typedEarly);
+        if (!readUntil(typedEarly)) throw std::runtime_error("the early key was not echoed");
+      }
+    }
+    if (write(go[1], "g", 1) != 1) throw std::runtime_error("cannot start the child");
+    close(go[1]);
   }
 
   ~ChildProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    for (int fd : {consoleFd_, outFd_, slaveFd_}) {
-      if (fd >= 0) close(fd);
-    }
+    if (pid_ > 0 && kill(pid_, SIGKILL) == 0) waitpid(pid_, nullptr, 0);
+    for (int* fd : {&consoleFd_, &outFd_, &slaveFd_}) closeFd(*fd);
   }
-
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Reads the console (standard error, or the terminal) byte by byte until
   // `marker` has appeared after the previous marker, and no further.
@@ -71,9 +143,10 @@ class ChildProcess {
     const size_t from = console.size();
     const auto deadline = Clock::now() + kPatience;
     while (console.size() < from + marker.size() || !console.ends_with(marker)) {
+      pollfd p{consoleFd_, POLLIN, 0};
       char c;
-      if (!waitReadable(consoleFd_, deadline) || read(consoleFd_, &c, 1) != 1) return false;
-      console += c;
+      if (Clock::now() > deadline || (poll(&p, 1, 100) > 0 && read(consoleFd_, &c, 1) != 1)) return false;
+      if (p.revents != 0) console += c;
     }
     return true;
   }
@@ -82,18 +155,14 @@ class ChildProcess {
   void type(const std::string& keys) {
     if (write(consoleFd_, keys.data(), keys.size()) != ssize_t(keys.size())) throw std::runtime_error("cannot type");
   }
-  termios terminalNow() const {
-    termios now{};
-    tcgetattr(slaveFd_, &now);
-    return now;
-  }
+  termios terminalNow() const { termios now{}; tcgetattr(slaveFd_, &now); return now; }
   void closeStdout() { closeFd(outFd_); }
   void closeConsole() { closeFd(consoleFd_); }
 
   // Reads everything that is left and waits for the end. On a terminal the
   // test holds its own descriptor of the terminal until the program has
   // gone, so that `after` shows the settings the program left behind.
-  void finish() {
+  ChildProcess& finish() {
     const auto deadline = Clock::now() + kPatience;
     int status = 0;
     bool ended = false;
@@ -104,112 +173,35 @@ class ChildProcess {
         after = terminalNow();
         closeFd(slaveFd_);
       }
-      if (Clock::now() > deadline) {
-        timedOut = true;
-        kill(pid_, SIGKILL);
-        break;
-      }
+      if (!ended && Clock::now() > deadline && kill(pid_, SIGKILL) == 0) break;
       pollfd fds[2] = {{consoleFd_, POLLIN, 0}, {outFd_, POLLIN, 0}};
       if (poll(fds, 2, 100) <= 0) continue;
       for (auto& p : fds) {
         if (p.fd < 0 || p.revents == 0) continue;
-        ssize_t n = read(p.fd, buffer, sizeof buffer);
-        if (n > 0) {
-          (p.fd == outFd_ ? out : console).append(buffer, size_t(n));
-        } else if (n == 0 || errno != EINTR) {  // a terminal whose other side is gone reports EIO
-          closeFd(p.fd == outFd_ ? outFd_ : consoleFd_);
-        }
+        const ssize_t n = read(p.fd, buffer, sizeof buffer);
+        if (n > 0) (p.fd == outFd_ ? out : console).append(buffer, size_t(n));
+        if (n <= 0) closeFd(p.fd == outFd_ ? outFd_ : consoleFd_);  // a terminal whose other side is gone reports EIO
       }
     }
     if (!ended) waitpid(pid_, &status, 0);
     pid_ = -1;
     exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     killedBy = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return *this;
   }
 
   std::string console;  // standard error, or everything the terminal showed
   std::string out;      // standard output on a pipe
-  int exitCode = -1;
-  int killedBy = 0;
-  bool timedOut = false;  // killed after the time limit
+  int exitCode = -1;    // -1 when the program did not exit normally
+  int killedBy = 0;     // the signal that ended the program, if one did
   termios before{}, after{};  // the terminal's settings before the start and after the end
 
  private:
-  static bool waitReadable(int fd, Clock::time_point deadline) {
-    for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) return false;
-      pollfd p{fd, POLLIN, 0};
-      int ready = poll(&p, 1, int(left));
-      if (ready > 0) return true;
-      if (ready < 0 && errno != EINTR) return false;
-    }
-  }
-
   static void closeFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
   }
 
-  // In the child: the program gets default signal dispositions and an empty
-  // signal mask, whatever the test runner set up.
-  [[noreturn]] void exec(const std::string& dir, std::vector<std::string>& argv, std::vector<std::string>& env) {
-    std::vector<char*> a, e;
-    for (auto& s : argv) a.push_back(s.data());
-    for (auto& s : env) e.push_back(s.data());
-    a.push_back(nullptr);
-    e.push_back(nullptr);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(s, SIG_DFL);
-    for (int s : ignored_) ::signal(s, SIG_IGN);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (chdir(dir.c_str()) == 0) execve(a[0], a.data(), e.data());
-    _exit(127);
-  }
-
-  void startWithPipes(const std::string& dir, std::vector<std::string>& argv, std::vector<std::string>& env) {
-    int err[2], out[2];
-    if (pipe2(err, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    if (fcntl(err[0], F_SETPIPE_SZ, kPipeBytes) != kPipeBytes || fcntl(out[0], F_SETPIPE_SZ, kPipeBytes) != kPipeBytes) {
-      throw std::runtime_error("cannot shrink a pipe to 4096 bytes");
-    }
-    pid_ = fork();
-    if (pid_ < 0) throw std::runtime_error("fork failed");
-    if (pid_ == 0) {
-      int in = open("/dev/null", O_RDONLY);
-      if (in < 0 || dup2(in, 0) < 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) _exit(127);
-      exec(dir, argv, env);
-    }
-    close(err[1]);
-    close(out[1]);
-    consoleFd_ = err[0];
-    outFd_ = out[0];
-  }
-
-  void startOnTerminal(const std::string& dir, std::vector<std::string>& argv, std::vector<std::string>& env,
-                       const std::string& typedEarly) {
-    int go[2];
-    if (pipe2(go, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    pid_ = forkpty(&consoleFd_, nullptr, nullptr, nullptr);
-    if (pid_ < 0) throw std::runtime_error("forkpty failed");
-    if (pid_ == 0) {
-      char c;
-      if (read(go[0], &c, 1) != 1) _exit(127);
-      exec(dir, argv, env);
-    }
-    close(go[0]);
-    slaveFd_ = open(ptsname(consoleFd_), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveFd_ < 0 || tcgetattr(slaveFd_, &before) != 0) throw std::runtime_error("cannot open the terminal");
-    if (!typedEarly.empty()) {
-      type(typedEarly);
-      if (!readUntil(typedEarly)) throw std::runtime_error("the early key was not echoed");
-    }
-    if (write(go[1], "g", 1) != 1) throw std::runtime_error("cannot start the child");
-    close(go[1]);
-  }
-
-  std::vector<int> ignored_;
   pid_t pid_ = -1;
   int consoleFd_ = -1;  // standard error's pipe, or the terminal's master side
   int outFd_ = -1;

@@ -55,6 +55,10 @@ void CategoryTable::refreshDenominator(int j) {
   const float* base = tiles_[static_cast<size_t>(j / kLanes)].get() + j % kLanes;
   float sum = alpha_;
   for (int i = 0; i < length_; ++i) sum += base[static_cast<size_t>(i) * kLanes];
+  setDenominator(j, sum);
+}
+
+void CategoryTable::setDenominator(int j, float sum) {
   denominators_[static_cast<size_t>(j)] = sum;
   const uint8_t isZero = sum == 0.0f;
   zeroDenominators_ += int{isZero} - int{zero_[static_cast<size_t>(j)]};

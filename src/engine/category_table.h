@@ -47,6 +47,8 @@ class CategoryTable {
   // Tiles that hold at least one category.
   int tileCount() const { return (count_ + kLanes - 1) / kLanes; }
   const float* tile(int t) const { return tiles_[static_cast<size_t>(t)].get(); }
+  // The tile that holds category j (its weight i at [i * kLanes + j % kLanes]).
+  float* tileFor(int j) { return tiles_[static_cast<size_t>(j / kLanes)].get(); }
 
   float weight(int j, int i) const { return tiles_[j / kLanes][static_cast<size_t>(i) * kLanes + j % kLanes]; }
   void setWeight(int j, int i, float value) {
@@ -60,6 +62,8 @@ class CategoryTable {
   float denominator(int j) const { return denominators_[static_cast<size_t>(j)]; }
   const float* denominators() const { return denominators_.data(); }
   void refreshDenominator(int j);
+  // Sets category j's denominator to a sum made as refreshDenominator makes it.
+  void setDenominator(int j, float sum);
   // True when some category's denominator is zero (positive or negative).
   bool anyZeroDenominator() const { return zeroDenominators_ > 0; }
 

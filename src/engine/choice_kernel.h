@@ -44,16 +44,32 @@ class ChoiceScratch {
 
 using ChoiceKernelFn = void (*)(const CategoryTable& table, const float* input, ChoiceScratch& out);
 
-// A SelectWinnerFn (resonance.h) gives the winner of the search when the
-// match test is a threshold on the numerator: the category with the highest
-// choice value (the lowest index among equal ones) among those with a choice
-// value of 0 or more and a numerator of at least the threshold; -1 for none.
+// The winner of a search among some categories, or of none (choice -1,
+// category -1).
+struct Candidate {
+  float choice = -1.0f;
+  int category = -1;
+};
+
+// The winner of two searches, the second over higher indexes than the first:
+// the higher choice value, the lower index on equal values.
+inline Candidate laterIfBetter(Candidate earlier, Candidate later) {
+  return later.choice > earlier.choice ? later : earlier;
+}
+
+// The search of the tiles firstTile to endTile - 1 when the match test is a
+// threshold on the numerator: the category with the highest choice value (the
+// lowest index among equal ones) among those with a choice value of 0 or more
+// and a numerator of at least the threshold. Every denominator must be
+// non-zero.
+using SearchKernelFn = Candidate (*)(const CategoryTable& table, int firstTile, int endTile, const float* input,
+                                     float threshold);
 
 // One compiled variant of the kernel and whether this processor can run it.
 struct ChoiceKernelTarget {
   const char* name;
   ChoiceKernelFn kernel;
-  SelectWinnerFn selectWinner;
+  SearchKernelFn search;
   bool supported;
 };
 

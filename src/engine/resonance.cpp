@@ -47,13 +47,8 @@ float matchThreshold(float inputSum, float vigilance) {
 }
 
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
-                           float vigilance, SelectWinnerFn select) {
+                           float vigilance) {
   const int count = static_cast<int>(choices.size());
-  if (select != nullptr && std::isfinite(inputSum) && inputSum > 0.0f) {
-    int winner = select(choices.data(), numerators.data(), count, matchThreshold(inputSum, vigilance));
-    if (winner < 0) return {SearchOutcome::kNoCategory};
-    return {SearchOutcome::kResonance, winner};
-  }
   // The first category tested: the highest choice value of 0 or more (a
   // not-a-number value never competes).
   int first = -1;
@@ -86,13 +81,17 @@ SearchResult findResonance(std::span<const float> choices, std::span<const float
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta) {
   const double b = beta;
   const double keep = oneMinusBeta;
+  constexpr size_t kStride = CategoryTable::kLanes;
+  float* w = table.tileFor(winner) + winner % CategoryTable::kLanes;
+  float denominator = table.alpha();
   for (size_t i = 0; i < input.size(); ++i) {
-    int k = static_cast<int>(i);
-    float w = table.weight(winner, k);
-    float m = input[i] < w ? input[i] : w;
-    table.setWeight(winner, k, static_cast<float>(b * m + keep * w));
+    const float old = w[i * kStride];
+    const float m = input[i] < old ? input[i] : old;
+    const float updated = static_cast<float>(b * m + keep * old);
+    w[i * kStride] = updated;
+    denominator += updated;
   }
-  table.refreshDenominator(winner);
+  table.setDenominator(winner, denominator);
 }
 
 }  // namespace fuzzyart
@@ -100,9 +99,10 @@ void learnInput(CategoryTable& table, int winner, std::span<const float> input, 
 namespace fuzzyart {
 
 RowDecision classifyRow(const CategoryTable& table, std::span<const float> input, float vigilance,
-                        ChoiceScratch& scratch) {
+                        ChoiceScratch& scratch, TileSearch* tiles) {
   RowDecision decision;
 #ifdef FUZZYART_PLAIN_ENGINE
+  (void)tiles;
   if (referenceChoices(table, input, scratch.choices) >= 0) {
     decision.zeroCategorySum = true;
     return decision;
@@ -113,12 +113,21 @@ RowDecision classifyRow(const CategoryTable& table, std::span<const float> input
     decision.zeroCategorySum = true;
     return decision;
   }
+  const float inputSum = inputDenominator(table.alpha(), input);
+  if (std::isfinite(inputSum) && inputSum > 0.0f) {
+    // The match test becomes a threshold on the numerator, which the kernel
+    // applies while the sums are in its registers.
+    const float threshold = matchThreshold(inputSum, vigilance);
+    const Candidate best = tiles != nullptr
+                               ? tiles->search(table, input.data(), threshold)
+                               : activeChoiceKernel().search(table, 0, table.tileCount(), input.data(), threshold);
+    if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
+    return decision;
+  }
   computeChoices(table, input.data(), scratch);
   const auto count = static_cast<size_t>(table.count());
   decision.search = findResonance(std::span<const float>(scratch.choices, count),
-                                  std::span<const float>(scratch.numerators, count),
-                                  inputDenominator(table.alpha(), input), vigilance,
-                                  activeChoiceKernel().selectWinner);
+                                  std::span<const float>(scratch.numerators, count), inputSum, vigilance);
 #endif
   return decision;
 }

@@ -35,25 +35,21 @@ struct SearchResult {
 // "numerator >= threshold", exactly.
 float matchThreshold(float inputSum, float vigilance);
 
-// The selection of a kernel variant (choice_kernel.h), or none for the plain
-// scalar search. A selection may read the arrays up to count rounded up to a
-// multiple of 64 (the values past count are ignored).
-using SelectWinnerFn = int (*)(const float* choices, const float* numerators, int count, float threshold);
-
 // The categories compete in order of decreasing choice value, the lower index
 // first on equal values; only choice values of 0 or more are tested, and the
 // first that passes the match test wins. Since the numerators and choice
 // values are fixed for the row, this equals testing, resetting and searching
 // again, without the repeated searches.
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
-                           float vigilance, SelectWinnerFn select = nullptr);
+                           float vigilance);
 
 // The learning rule for category J: w = Beta * min(I, w) + (1 - Beta) * w,
 // computed in double precision from single-precision operands and rounded
-// once; then J's denominator is brought up to date.
+// once; J's denominator is summed anew from the new weights on the way.
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta);
 
 class ChoiceScratch;
+struct Candidate;
 
 // What one row meets: a category with a zero denominator (which stops the
 // run), or the outcome of the search.
@@ -62,9 +58,20 @@ struct RowDecision {
   SearchResult search{SearchOutcome::kNoCategory};
 };
 
-// Choice values of every category for the input, then the search. Reads the
-// table only.
+// Searches the tiles of a table for one input against a match threshold
+// (choice_kernel.h's SearchKernelFn over every tile, on one thread or more).
+class TileSearch {
+ public:
+  virtual Candidate search(const CategoryTable& table, const float* input, float threshold) = 0;
+
+ protected:
+  ~TileSearch() = default;
+};
+
+// Choice values of every category for the input, then the search; the tiles
+// are searched by `tiles` when given, else by the kernel on this thread.
+// Reads the table only.
 RowDecision classifyRow(const CategoryTable& table, std::span<const float> input, float vigilance,
-                        ChoiceScratch& scratch);
+                        ChoiceScratch& scratch, TileSearch* tiles = nullptr);
 
 }  // namespace fuzzyart

@@ -107,8 +107,9 @@ TEST_F(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
   for (int count : {1, 15, 16, 17, 63, 64, 65, 200, 1024, 1500}) {
     for (int length : {1, 2, 7, 16, 33, 256}) {
       Weights w(static_cast<size_t>(count), std::vector<float>(static_cast<size_t>(length)));
-      for (auto& c : w) {
-        for (auto& v : c) v = unit(rng);
+      for (size_t j = 0; j < w.size(); ++j) {
+        for (auto& v : w[j]) v = unit(rng);
+        if (j % 7 == 3) w[j] = w[j / 2];  // equal choice values, within a tile and across tiles
       }
       std::vector<float> input(static_cast<size_t>(length));
       for (auto& v : input) v = unit(rng);
@@ -120,6 +121,23 @@ TEST_F(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
         for (int j = 0; j < count; ++j) {
           ASSERT_EQ(bits(scratch->numerators[j]), bits(expected.numerators[j])) << "count " << count << " j " << j;
           ASSERT_EQ(bits(scratch->choices[j]), bits(expected.choices[j])) << "count " << count << " j " << j;
+        }
+        // The search with the threshold applied in the kernel, over all tiles
+        // and over the second half only, picks what the scalar search picks.
+        for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f}) {
+          const float inputSum = inputDenominator(0.001f, input);
+          const int half = table->tileCount() / 2;
+          const Candidate all = target.search(*table, 0, table->tileCount(), input.data(),
+                                              matchThreshold(inputSum, vigilance));
+          const Candidate upper = target.search(*table, half, table->tileCount(), input.data(),
+                                                matchThreshold(inputSum, vigilance));
+          const size_t from = static_cast<size_t>(half) * CategoryTable::kLanes;
+          for (auto [found, first] : {std::pair{all, size_t{0}}, std::pair{upper, from}}) {
+            SearchResult r = findResonance(std::span(expected.choices).subspan(first),
+                                           std::span(expected.numerators).subspan(first), inputSum, vigilance);
+            ASSERT_EQ(found.category, r.outcome == SearchOutcome::kResonance ? int(first) + r.winner : -1)
+                << "count " << count << " vigilance " << vigilance;
+          }
         }
       });
     }
@@ -220,22 +238,8 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
     float vigilance = level(rng) / 8.0f;
     float inputSum = 1.0f + level(rng) / 64.0f;
     int expected = referenceWinner(choices, numerators, inputSum, vigilance);
-    // A selection may read on to a multiple of 64; what lies there must not
-    // matter.
-    std::vector<float> paddedChoices = choices;
-    std::vector<float> paddedNumerators = numerators;
-    paddedChoices.resize((choices.size() + 63) / 64 * 64, 1.0f);
-    paddedNumerators.resize(paddedChoices.size(), 1.0f);
-    std::vector<SelectWinnerFn> selections = {nullptr};
-    for (const auto& target : choiceKernelTargets()) {
-      if (target.supported) selections.push_back(target.selectWinner);
-    }
-    for (SelectWinnerFn select : selections) {
-      SearchResult r = findResonance(std::span<const float>(paddedChoices.data(), choices.size()),
-                                     std::span<const float>(paddedNumerators.data(), choices.size()), inputSum,
-                                     vigilance, select);
-      ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
-    }
+    SearchResult r = findResonance(choices, numerators, inputSum, vigilance);
+    ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
   }
 }
 

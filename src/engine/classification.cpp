@@ -46,6 +46,10 @@ int usableCores() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+int learningThreads(int threads) {
+  return std::clamp(threads > 0 ? threads : usableCores(), 1, kMaxThreads);
+}
+
 int classifyOne(const CategoryTable& table, std::span<const float> input, float vigilance, ChoiceScratch& scratch) {
   scratch.ensure(table.count());
   const RowDecision decision = classifyRow(table, input, vigilance, scratch);

@@ -4,6 +4,9 @@
 
 #include "base/failure.h"
 #include "engine/resonance.h"
+#ifndef FUZZYART_PLAIN_ENGINE
+#include "engine/search_team.h"
+#endif
 
 namespace fuzzyart {
 
@@ -21,6 +24,12 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
   const size_t length = rows.length();
   const float oneMinusBeta = 1.0f - p.beta;
   int64_t row = 0;
+#ifdef FUZZYART_PLAIN_ENGINE
+  TileSearch* const team = nullptr;  // the plain build is the one-thread baseline
+#else
+  SearchTeam shared(p.threads);
+  TileSearch* const team = &shared;
+#endif
   rows.rewind();
   const float* block = nullptr;
   while (size_t delivered = rows.next(kRowsPerBlock, block)) {
@@ -32,7 +41,7 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
         continue;
       }
       scratch.ensure(table.count());
-      RowDecision decision = classifyRow(table, input, p.vigilance, scratch);
+      RowDecision decision = classifyRow(table, input, p.vigilance, scratch, team);
       if (decision.zeroCategorySum) {
         fail(ErrorKind::kDivisionByZero, "Division by 0. Zero/Minvector. (%s) Can't continue.\n", "Vicinityvector");
       }

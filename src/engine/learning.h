@@ -13,6 +13,7 @@ struct PassParameters {
   int pass = 1;      // counted from 1, for the observer
   float beta = 0.9f;
   float vigilance = 0.5f;
+  int threads = 1;   // the most threads a row's search may use
 };
 
 // Stops on a zero denominator ("Division by 0 ... (Vicinityvector)" or

@@ -160,7 +160,7 @@ void recallPhase(RunContext& context) {
         writeValueLine(f.valueStream, category);
         tally.add(category, input);
       },
-      &context.observer);
+      &context.observer, ClassifyOptions{s.threads});
   if (!f.valueStream.flush()) panicDiskFull();
 }
 

@@ -25,6 +25,7 @@ constexpr int kMaxChunks = 16;
 // microseconds), and that the caller spins for a chunk still being computed
 // before it yields its core.
 constexpr int kHelperSpins = 2000;
+constexpr int kSpinsPerYield = 100;
 constexpr int kCallerSpins = 4000;
 
 inline void relax() {
@@ -93,7 +94,13 @@ struct SearchTeam::Shared {
       int spins = 0;
       while ((now = generation.load(std::memory_order_acquire)) == seen) {
         if (++spins < kHelperSpins) {
-          relax();
+          // Now and then the core goes to whoever else waits for it: the
+          // caller itself, when both share one core.
+          if (spins % kSpinsPerYield == 0) {
+            std::this_thread::yield();
+          } else {
+            relax();
+          }
           continue;
         }
         // Announce the sleep before the last look, so that the caller either

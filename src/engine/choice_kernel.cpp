@@ -28,6 +28,10 @@ void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) 
 Candidate search(const CategoryTable& table, int firstTile, int endTile, const float* input, float threshold) {
   return searchBody<V16, VI16, 8>(table, firstTile, endTile, input, threshold);
 }
+void numerators(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs, int rows,
+                float* const* out) {
+  batchBody<V16, 4>(table, firstTile, endTile, inputs, rows, out);
+}
 }  // namespace avx512
 #pragma GCC pop_options
 
@@ -41,6 +45,10 @@ void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) 
 Candidate search(const CategoryTable& table, int firstTile, int endTile, const float* input, float threshold) {
   return searchBody<V8, VI8, 3>(table, firstTile, endTile, input, threshold);
 }
+void numerators(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs, int rows,
+                float* const* out) {
+  batchBody<V8, 1>(table, firstTile, endTile, inputs, rows, out);
+}
 }  // namespace avx2
 #pragma GCC pop_options
 
@@ -51,6 +59,10 @@ void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) 
 }
 Candidate search(const CategoryTable& table, int firstTile, int endTile, const float* input, float threshold) {
   return searchBody<V4, VI4, 2>(table, firstTile, endTile, input, threshold);
+}
+void numerators(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs, int rows,
+                float* const* out) {
+  batchBody<V4, 1>(table, firstTile, endTile, inputs, rows, out);
 }
 }  // namespace baseline
 
@@ -65,9 +77,9 @@ bool avx512Supported() {
 const ChoiceKernelTarget* buildTargets() {
   __builtin_cpu_init();
   static const ChoiceKernelTarget targets[] = {
-      {"avx512", avx512::kernel, avx512::search, avx512Supported()},
-      {"avx2", avx2::kernel, avx2::search, __builtin_cpu_supports("avx2") != 0},
-      {"sse2", baseline::kernel, baseline::search, true},
+      {"avx512", avx512::kernel, avx512::search, avx512::numerators, avx512Supported()},
+      {"avx2", avx2::kernel, avx2::search, avx2::numerators, __builtin_cpu_supports("avx2") != 0},
+      {"sse2", baseline::kernel, baseline::search, baseline::numerators, true},
   };
   return targets;
 }

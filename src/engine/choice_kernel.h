@@ -35,6 +35,8 @@ class ChoiceScratch {
   }
   float* numerators = nullptr;
   float* choices = nullptr;
+  // Floats of room in each array.
+  size_t room() const { return room_; }
 
  private:
   size_t room_ = 0;
@@ -65,11 +67,21 @@ inline Candidate laterIfBetter(Candidate earlier, Candidate later) {
 using SearchKernelFn = Candidate (*)(const CategoryTable& table, int firstTile, int endTile, const float* input,
                                      float threshold);
 
+// The rows of one batch.
+inline constexpr int kBatchRows = 4;
+
+// The numerators of `rows` input vectors (1 to kBatchRows) for the tiles
+// firstTile to endTile - 1 into out[r][category] (room for every lane of
+// those tiles), each weight loaded once for all the rows.
+using BatchKernelFn = void (*)(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs,
+                               int rows, float* const* out);
+
 // One compiled variant of the kernel and whether this processor can run it.
 struct ChoiceKernelTarget {
   const char* name;
   ChoiceKernelFn kernel;
   SearchKernelFn search;
+  BatchKernelFn numerators;
   bool supported;
 };
 

@@ -2,6 +2,8 @@
 // resonating with a category (which learns it) or becoming a new category.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
 #include "fuzzyart/observer.h"
@@ -14,6 +16,9 @@ struct PassParameters {
   float beta = 0.9f;
   float vigilance = 0.5f;
   int threads = 1;   // the most threads a row's search may use
+  // Tables of at least this many weights take rows in batches (the default:
+  // those past a core's second-level cache).
+  int64_t batchFloats = int64_t{1} << 18;
 };
 
 // Stops on a zero denominator ("Division by 0 ... (Vicinityvector)" or

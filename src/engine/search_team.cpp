@@ -69,6 +69,11 @@ struct SearchTeam::Shared {
   const float* input = nullptr;
   float threshold = 0.0f;
   SearchKernelFn kernel = nullptr;
+  // A batch's numerators instead, when batchKernel is set.
+  BatchKernelFn batchKernel = nullptr;
+  const float* const* batchInputs = nullptr;
+  int batchRows = 0;
+  float* const* batchOut = nullptr;
   int bounds[kMaxChunks + 1] = {};
   ChunkResult results[kMaxChunks];
 
@@ -80,7 +85,11 @@ struct SearchTeam::Shared {
       const auto next = static_cast<uint32_t>(word & 0xffff);
       if (static_cast<uint32_t>(word >> 32) != rowGeneration || next >= chunks) return;
       if (!claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel, std::memory_order_acquire)) continue;
-      results[next].best = kernel(*table, bounds[next], bounds[next + 1], input, threshold);
+      if (batchKernel != nullptr) {
+        batchKernel(*table, bounds[next], bounds[next + 1], batchInputs, batchRows, batchOut);
+      } else {
+        results[next].best = kernel(*table, bounds[next], bounds[next + 1], input, threshold);
+      }
       finished.fetch_add(1, std::memory_order_release);
       word = claim.load(std::memory_order_acquire);
     }
@@ -140,20 +149,14 @@ void SearchTeam::startHelpers() {
   }
 }
 
-Candidate SearchTeam::search(const CategoryTable& table, const float* input, float threshold) {
-  const SearchKernelFn kernel = activeChoiceKernel().search;
-  const int tiles = table.tileCount();
-  const int64_t work = int64_t{table.count()} * table.length();
-  int chunks = static_cast<int>(std::min<int64_t>({threads_, work / kWorkPerChunk, tiles}));
+int SearchTeam::chunksFor(const CategoryTable& table, int64_t work) {
+  int chunks = static_cast<int>(std::min<int64_t>({threads_, work / kWorkPerChunk, table.tileCount()}));
   if (chunks >= 2 && !started_) startHelpers();
-  chunks = std::min(chunks, static_cast<int>(helpers_.size()) + 1);
-  if (chunks < 2) return kernel(table, 0, tiles, input, threshold);
+  return std::min(chunks, static_cast<int>(helpers_.size()) + 1);
+}
 
+void SearchTeam::runShared(int tiles, int chunks) {
   Shared& s = *shared_;
-  s.table = &table;
-  s.input = input;
-  s.threshold = threshold;
-  s.kernel = kernel;
   for (int k = 0; k <= chunks; ++k) s.bounds[k] = static_cast<int>(int64_t{tiles} * k / chunks);
   s.finished.store(0, std::memory_order_relaxed);
   const uint32_t generation = s.generation.load(std::memory_order_relaxed) + 1;
@@ -162,7 +165,6 @@ Candidate SearchTeam::search(const CategoryTable& table, const float* input, flo
   if (s.sleeping.load(std::memory_order_seq_cst) && s.sleeping.exchange(false, std::memory_order_seq_cst)) {
     futexWakeAll(s.generation);
   }
-
   s.work(generation);
   for (int spins = 0; s.finished.load(std::memory_order_acquire) < chunks;) {
     if (++spins < kCallerSpins) {
@@ -171,9 +173,37 @@ Candidate SearchTeam::search(const CategoryTable& table, const float* input, flo
       std::this_thread::yield();  // the helper holding a chunk lost its core
     }
   }
+}
+
+Candidate SearchTeam::search(const CategoryTable& table, const float* input, float threshold) {
+  const SearchKernelFn kernel = activeChoiceKernel().search;
+  const int tiles = table.tileCount();
+  const int chunks = chunksFor(table, int64_t{table.count()} * table.length());
+  if (chunks < 2) return kernel(table, 0, tiles, input, threshold);
+  Shared& s = *shared_;
+  s.table = &table;
+  s.input = input;
+  s.threshold = threshold;
+  s.kernel = kernel;
+  s.batchKernel = nullptr;
+  runShared(tiles, chunks);
   Candidate best = s.results[0].best;
   for (int k = 1; k < chunks; ++k) best = laterIfBetter(best, s.results[k].best);
   return best;
+}
+
+void SearchTeam::sweep(const CategoryTable& table, const float* const* inputs, int rows, float* const* out) {
+  const BatchKernelFn kernel = activeChoiceKernel().numerators;
+  const int tiles = table.tileCount();
+  const int chunks = chunksFor(table, int64_t{table.count()} * table.length() * rows);
+  if (chunks < 2) return kernel(table, 0, tiles, inputs, rows, out);
+  Shared& s = *shared_;
+  s.table = &table;
+  s.batchKernel = kernel;
+  s.batchInputs = inputs;
+  s.batchRows = rows;
+  s.batchOut = out;
+  runShared(tiles, chunks);
 }
 
 }  // namespace fuzzyart

@@ -28,11 +28,19 @@ class SearchTeam final : public TileSearch {
   SearchTeam& operator=(const SearchTeam&) = delete;
 
   Candidate search(const CategoryTable& table, const float* input, float threshold) override;
+  // The numerators of a batch of rows (choice_kernel.h's BatchKernelFn over
+  // every tile), shared the same way.
+  void sweep(const CategoryTable& table, const float* const* inputs, int rows, float* const* out);
 
   struct Shared;
 
  private:
   void startHelpers();
+  // How many chunks a job of this much work is cut into (1: this thread alone).
+  int chunksFor(const CategoryTable& table, int64_t work);
+  // Publishes the job that the shared state describes, works on it, and
+  // waits until every chunk is done.
+  void runShared(int tiles, int chunks);
 
   int threads_;
   bool started_ = false;

@@ -14,6 +14,7 @@
 
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
+#include "engine/learning.h"
 #include "engine/resonance.h"
 
 namespace fuzzyart {
@@ -121,6 +122,16 @@ TEST_F(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
         for (int j = 0; j < count; ++j) {
           ASSERT_EQ(bits(scratch->numerators[j]), bits(expected.numerators[j])) << "count " << count << " j " << j;
           ASSERT_EQ(bits(scratch->choices[j]), bits(expected.choices[j])) << "count " << count << " j " << j;
+        }
+        // A batch of two rows (the input and category 0's weights) at once.
+        std::vector<float> batch[2] = {std::vector<float>(scratch->room()), std::vector<float>(scratch->room())};
+        const float* inputs[2] = {input.data(), w[0].data()};
+        float* out[2] = {batch[0].data(), batch[1].data()};
+        target.numerators(*table, 0, table->tileCount(), inputs, 2, out);
+        ReferenceChoice second = referenceChoice(w, w[0], 0.001f);
+        for (int j = 0; j < count; ++j) {
+          ASSERT_EQ(bits(batch[0][j]), bits(expected.numerators[j])) << "count " << count << " j " << j;
+          ASSERT_EQ(bits(batch[1][j]), bits(second.numerators[j])) << "count " << count << " j " << j;
         }
         // The search with the threshold applied in the kernel, over all tiles
         // and over the second half only, picks what the scalar search picks.
@@ -240,6 +251,31 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
     int expected = referenceWinner(choices, numerators, inputSum, vigilance);
     SearchResult r = findResonance(choices, numerators, inputSum, vigilance);
     ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
+  }
+}
+
+// Rows in batches (numerators summed together, the categories changed by
+// earlier rows of the batch summed again) and rows shared among threads
+// learn the bits of one row at a time on one thread.
+TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  const size_t length = 512;
+  std::vector<float> rows(300 * length);
+  for (float& v : rows) v = unit(rng) * unit(rng);
+  std::vector<uint32_t> learnt[4];
+  for (int way = 0; way < 4; ++way) {
+    CategoryTable table(1024, static_cast<int>(length), 0.0f);
+    ChoiceScratch scratch;
+    MemoryRows source(rows, length);
+    for (int pass = 1; pass <= 3; ++pass) {
+      learnPass(table, source, {pass, 0.4f, 0.45f, 1 + way / 2, way % 2 == 0 ? INT64_MAX : 0}, scratch, nullptr);
+    }
+    for (int j = 0; j < table.count(); ++j) {
+      for (size_t i = 0; i < length; ++i) learnt[way].push_back(bits(table.weight(j, static_cast<int>(i))));
+    }
+    EXPECT_GT(table.count(), 100);
+    EXPECT_EQ(learnt[way], learnt[0]) << "way " << way;
   }
 }
 

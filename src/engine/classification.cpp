@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -28,7 +29,34 @@ constexpr double kWorkPerThread = 1.0e6;
 
 void classifyRange(const CategoryTable& table, const float* rows, size_t length, size_t first, size_t last,
                    float vigilance, ChoiceScratch& scratch, RowDecision* decisions) {
-  for (size_t k = first; k < last; ++k) {
+  size_t k = first;
+#ifndef FUZZYART_PLAIN_ENGINE
+  if (worthBatching(table, kBatchFloats) && !table.anyZeroDenominator()) {
+    // Past the second-level cache: the numerators of a batch of rows at
+    // once, each weight loaded once for the batch.
+    std::vector<float> store(static_cast<size_t>(kBatchRows) * scratch.room());
+    for (; k + kBatchRows <= last; k += kBatchRows) {
+      const float* inputs[kBatchRows];
+      float* out[kBatchRows];
+      for (int r = 0; r < kBatchRows; ++r) {
+        inputs[r] = rows + (k + r) * length;
+        out[r] = store.data() + r * scratch.room();
+      }
+      activeChoiceKernel().numerators(table, 0, table.tileCount(), inputs, kBatchRows, out);
+      for (int r = 0; r < kBatchRows; ++r) {
+        const std::span<const float> input(inputs[r], length);
+        const float inputSum = inputDenominator(table.alpha(), input);
+        if (std::isfinite(inputSum) && inputSum > 0.0f) {
+          decisions[k + r].search =
+              selectWinner(out[r], table.denominators(), table.count(), matchThreshold(inputSum, vigilance));
+        } else {
+          decisions[k + r] = classifyRow(table, input, vigilance, scratch);
+        }
+      }
+    }
+  }
+#endif
+  for (; k < last; ++k) {
     decisions[k] = classifyRow(table, std::span<const float>(rows + k * length, length), vigilance, scratch);
   }
 }

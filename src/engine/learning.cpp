@@ -66,19 +66,7 @@ class Batch {
     if (numerators_[r].size() < static_cast<size_t>(table.count())) numerators_[r].resize(table.count());
     numerators = numerators_[r].data();
     for (int j : changed_) numerators[j] = numeratorOf(table, j, input);
-    const float* denominators = table.denominators();
-    int winner = -1;
-    float best = -1.0f;
-    for (int j = 0; j < table.count(); ++j) {
-      if (!(numerators[j] >= threshold)) continue;
-      const float choice = numerators[j] / denominators[j];
-      if (choice >= 0.0f && choice > best) {
-        best = choice;
-        winner = j;
-      }
-    }
-    if (winner < 0) return {SearchOutcome::kNoCategory};
-    return {SearchOutcome::kResonance, winner};
+    return selectWinner(numerators, table.denominators(), table.count(), threshold);
   }
 
   // A category changed (learnt or new) after the sweep.
@@ -127,7 +115,7 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
 #ifndef FUZZYART_PLAIN_ENGINE
       // Weights past a core's second-level cache: the rows' numerators are
       // summed in batches, each weight loaded once for the batch.
-      if (table.count() > 0 && int64_t{table.count()} * static_cast<int64_t>(length) >= p.batchFloats) {
+      if (worthBatching(table, p.batchFloats)) {
         const int count = static_cast<int>(std::min<size_t>(kBatchRows, delivered - k));
         batch.sweep(shared, table, block + k * length, length, count);
         for (int r = 0; r < count; ++r, ++k, ++row) {

@@ -6,6 +6,7 @@
 
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
+#include "engine/resonance.h"
 #include "fuzzyart/observer.h"
 #include "fuzzyart/record_file.h"
 
@@ -18,7 +19,7 @@ struct PassParameters {
   int threads = 1;   // the most threads a row's search may use
   // Tables of at least this many weights take rows in batches (the default:
   // those past a core's second-level cache).
-  int64_t batchFloats = int64_t{1} << 18;
+  int64_t batchFloats = kBatchFloats;
 };
 
 // Stops on a zero denominator ("Division by 0 ... (Vicinityvector)" or

@@ -78,6 +78,21 @@ SearchResult findResonance(std::span<const float> choices, std::span<const float
   return {SearchOutcome::kResonance, winner};
 }
 
+SearchResult selectWinner(const float* numerators, const float* denominators, int count, float threshold) {
+  int winner = -1;
+  float best = -1.0f;
+  for (int j = 0; j < count; ++j) {
+    if (!(numerators[j] >= threshold)) continue;
+    const float choice = numerators[j] / denominators[j];
+    if (choice >= 0.0f && choice > best) {
+      best = choice;
+      winner = j;
+    }
+  }
+  if (winner < 0) return {SearchOutcome::kNoCategory};
+  return {SearchOutcome::kResonance, winner};
+}
+
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta) {
   const double b = beta;
   const double keep = oneMinusBeta;

@@ -3,6 +3,7 @@
 // turn their outcomes into messages.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "engine/category_table.h"
@@ -42,6 +43,19 @@ float matchThreshold(float inputSum, float vigilance);
 // again, without the repeated searches.
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
                            float vigilance);
+
+// The winner among categories 0 to count-1 from their numerators, when the
+// match test is the threshold: the highest choice value (numerator over
+// denominator) of 0 or more among those whose numerator reaches the
+// threshold, the lowest index on equal values.
+SearchResult selectWinner(const float* numerators, const float* denominators, int count, float threshold);
+
+// Whether a table is past a core's second-level cache, where rows are best
+// taken in batches (choice_kernel.h's BatchKernelFn).
+inline bool worthBatching(const CategoryTable& table, int64_t batchFloats) {
+  return table.count() > 0 && int64_t{table.count()} * table.length() >= batchFloats;
+}
+inline constexpr int64_t kBatchFloats = int64_t{1} << 18;
 
 // The learning rule for category J: w = Beta * min(I, w) + (1 - Beta) * w,
 // computed in double precision from single-precision operands and rounded

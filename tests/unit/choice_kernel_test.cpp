@@ -14,6 +14,7 @@
 
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
+#include "engine/classification.h"
 #include "engine/learning.h"
 #include "engine/resonance.h"
 
@@ -256,11 +257,12 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
 
 // Rows in batches (numerators summed together, the categories changed by
 // earlier rows of the batch summed again) and rows shared among threads
-// learn the bits of one row at a time on one thread.
+// learn the bits of one row at a time on one thread; the weights pass the
+// second-level cache.
 TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
   std::mt19937 rng(3);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  const size_t length = 512;
+  const size_t length = 2048;
   std::vector<float> rows(300 * length);
   for (float& v : rows) v = unit(rng) * unit(rng);
   std::vector<uint32_t> learnt[4];
@@ -274,8 +276,16 @@ TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
     for (int j = 0; j < table.count(); ++j) {
       for (size_t i = 0; i < length; ++i) learnt[way].push_back(bits(table.weight(j, static_cast<int>(i))));
     }
-    EXPECT_GT(table.count(), 100);
+    EXPECT_GT(table.count(), 130);
     EXPECT_EQ(learnt[way], learnt[0]) << "way " << way;
+    // Classification, in batches past the second-level cache, gives each
+    // row's category alone.
+    int64_t checked = 0;
+    classifyRows(table, source, 0.45f, [&](int64_t row, int category, std::span<const float> input) {
+      ASSERT_EQ(category, classifyOne(table, input, 0.45f, scratch)) << "row " << row;
+      ++checked;
+    }, nullptr, way + 1);
+    EXPECT_EQ(checked, 300);
   }
 }
 

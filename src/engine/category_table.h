@@ -58,7 +58,8 @@ class CategoryTable {
   void copyWeights(int j, std::span<float> out) const;
 
   // Alpha plus the sum of category j's weights, summed in index order in
-  // single precision. The array has room for every lane of every tile.
+  // single precision. The array has room for every lane of every tile,
+  // rounded up to a multiple of 64 categories.
   float denominator(int j) const { return denominators_[static_cast<size_t>(j)]; }
   const float* denominators() const { return denominators_.data(); }
   void refreshDenominator(int j);

@@ -32,6 +32,9 @@ void numerators(const CategoryTable& table, int firstTile, int endTile, const fl
                 float* const* out) {
   batchBody<V16, 4>(table, firstTile, endTile, inputs, rows, out);
 }
+Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
+  return selectBody<V16, VI16>(numerators, denominators, count, threshold);
+}
 }  // namespace avx512
 #pragma GCC pop_options
 
@@ -49,6 +52,9 @@ void numerators(const CategoryTable& table, int firstTile, int endTile, const fl
                 float* const* out) {
   batchBody<V8, 1>(table, firstTile, endTile, inputs, rows, out);
 }
+Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
+  return selectBody<V8, VI8>(numerators, denominators, count, threshold);
+}
 }  // namespace avx2
 #pragma GCC pop_options
 
@@ -64,6 +70,9 @@ void numerators(const CategoryTable& table, int firstTile, int endTile, const fl
                 float* const* out) {
   batchBody<V4, 1>(table, firstTile, endTile, inputs, rows, out);
 }
+Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
+  return selectBody<V4, VI4>(numerators, denominators, count, threshold);
+}
 }  // namespace baseline
 
 // The AVX-512 variant uses the foundation with the DQ, BW and VL extensions
@@ -77,9 +86,9 @@ bool avx512Supported() {
 const ChoiceKernelTarget* buildTargets() {
   __builtin_cpu_init();
   static const ChoiceKernelTarget targets[] = {
-      {"avx512", avx512::kernel, avx512::search, avx512::numerators, avx512Supported()},
-      {"avx2", avx2::kernel, avx2::search, avx2::numerators, __builtin_cpu_supports("avx2") != 0},
-      {"sse2", baseline::kernel, baseline::search, baseline::numerators, true},
+      {"avx512", avx512::kernel, avx512::search, avx512::numerators, avx512::select, avx512Supported()},
+      {"avx2", avx2::kernel, avx2::search, avx2::numerators, avx2::select, __builtin_cpu_supports("avx2") != 0},
+      {"sse2", baseline::kernel, baseline::search, baseline::numerators, baseline::select, true},
   };
   return targets;
 }

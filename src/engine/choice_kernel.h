@@ -76,12 +76,19 @@ inline constexpr int kBatchRows = 4;
 using BatchKernelFn = void (*)(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs,
                                int rows, float* const* out);
 
+// The search's winner from stored numerators of categories 0 to count-1 and
+// their denominators. Reads both arrays up to count rounded up to a multiple
+// of kSelectStep (the values past count are ignored).
+using SelectKernelFn = Candidate (*)(const float* numerators, const float* denominators, int count, float threshold);
+inline constexpr int kSelectStep = 64;
+
 // One compiled variant of the kernel and whether this processor can run it.
 struct ChoiceKernelTarget {
   const char* name;
   ChoiceKernelFn kernel;
   SearchKernelFn search;
   BatchKernelFn numerators;
+  SelectKernelFn select;
   bool supported;
 };
 

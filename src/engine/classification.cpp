@@ -32,7 +32,7 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
   size_t k = first;
 #ifndef FUZZYART_PLAIN_ENGINE
   if (worthBatching(table, kBatchFloats) && !table.anyZeroDenominator()) {
-    // Past the second-level cache: the numerators of a batch of rows at
+    // Past the first-level cache: the numerators of a batch of rows at
     // once, each weight loaded once for the batch.
     std::vector<float> store(static_cast<size_t>(kBatchRows) * scratch.room());
     for (; k + kBatchRows <= last; k += kBatchRows) {

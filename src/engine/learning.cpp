@@ -47,7 +47,7 @@ class Batch {
  public:
   // Sums the numerators of the rows against the table.
   void sweep(SearchTeam& team, const CategoryTable& table, const float* rows, size_t length, int count) {
-    const size_t room = static_cast<size_t>(table.tileCount()) * CategoryTable::kLanes + CategoryTable::kLanes;
+    const size_t room = roomFor((table.tileCount() + 1) * CategoryTable::kLanes);
     const float* inputs[kBatchRows];
     float* out[kBatchRows];
     for (int r = 0; r < count; ++r) {
@@ -63,7 +63,7 @@ class Batch {
   // positive; the table has no zero denominator.
   SearchResult decide(const CategoryTable& table, int r, std::span<const float> input, float threshold) {
     float* numerators = numerators_[r].data();
-    if (numerators_[r].size() < static_cast<size_t>(table.count())) numerators_[r].resize(table.count());
+    if (numerators_[r].size() < roomFor(table.count())) numerators_[r].resize(roomFor(table.count()));
     numerators = numerators_[r].data();
     for (int j : changed_) numerators[j] = numeratorOf(table, j, input);
     return selectWinner(numerators, table.denominators(), table.count(), threshold);
@@ -73,6 +73,11 @@ class Batch {
   void changed(int category) { changed_.push_back(category); }
 
  private:
+  // Room for the numerators of `categories`, as the selection reads them.
+  static size_t roomFor(int categories) {
+    return static_cast<size_t>(categories + kSelectStep - 1) / kSelectStep * kSelectStep;
+  }
+
   // One category's numerator, summed as the kernel sums it.
   static float numeratorOf(const CategoryTable& table, int j, std::span<const float> input) {
     const float* w = table.tile(j / CategoryTable::kLanes) + j % CategoryTable::kLanes;
@@ -113,7 +118,7 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
   while (size_t delivered = rows.next(kRowsPerBlock, block)) {
     for (size_t k = 0; k < delivered;) {
 #ifndef FUZZYART_PLAIN_ENGINE
-      // Weights past a core's second-level cache: the rows' numerators are
+      // Weights past a core's first-level cache: the rows' numerators are
       // summed in batches, each weight loaded once for the batch.
       if (worthBatching(table, p.batchFloats)) {
         const int count = static_cast<int>(std::min<size_t>(kBatchRows, delivered - k));

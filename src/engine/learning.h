@@ -18,7 +18,7 @@ struct PassParameters {
   float vigilance = 0.5f;
   int threads = 1;   // the most threads a row's search may use
   // Tables of at least this many weights take rows in batches (the default:
-  // those past a core's second-level cache).
+  // those past a core's first-level cache).
   int64_t batchFloats = kBatchFloats;
 };
 

@@ -78,20 +78,13 @@ SearchResult findResonance(std::span<const float> choices, std::span<const float
   return {SearchOutcome::kResonance, winner};
 }
 
+#ifndef FUZZYART_PLAIN_ENGINE
 SearchResult selectWinner(const float* numerators, const float* denominators, int count, float threshold) {
-  int winner = -1;
-  float best = -1.0f;
-  for (int j = 0; j < count; ++j) {
-    if (!(numerators[j] >= threshold)) continue;
-    const float choice = numerators[j] / denominators[j];
-    if (choice >= 0.0f && choice > best) {
-      best = choice;
-      winner = j;
-    }
-  }
-  if (winner < 0) return {SearchOutcome::kNoCategory};
-  return {SearchOutcome::kResonance, winner};
+  const Candidate best = activeChoiceKernel().select(numerators, denominators, count, threshold);
+  if (best.category < 0) return {SearchOutcome::kNoCategory};
+  return {SearchOutcome::kResonance, best.category};
 }
+#endif
 
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta) {
   const double b = beta;

@@ -47,15 +47,19 @@ SearchResult findResonance(std::span<const float> choices, std::span<const float
 // The winner among categories 0 to count-1 from their numerators, when the
 // match test is the threshold: the highest choice value (numerator over
 // denominator) of 0 or more among those whose numerator reaches the
-// threshold, the lowest index on equal values.
+// threshold, the lowest index on equal values. Both arrays are read up to
+// count rounded up to a multiple of 64.
 SearchResult selectWinner(const float* numerators, const float* denominators, int count, float threshold);
 
-// Whether a table is past a core's second-level cache, where rows are best
-// taken in batches (choice_kernel.h's BatchKernelFn).
+// Whether a table's weights are past a core's first-level cache (64 KiB
+// and more), where rows are best taken in batches (choice_kernel.h's
+// BatchKernelFn): the loads of the weights, not the arithmetic, then set the
+// pace of a row at a time. Measured: tables in the first-level cache are
+// slower in batches, whose selection and summing again cost more there.
+inline constexpr int64_t kBatchFloats = int64_t{1} << 14;
 inline bool worthBatching(const CategoryTable& table, int64_t batchFloats) {
   return table.count() > 0 && int64_t{table.count()} * table.length() >= batchFloats;
 }
-inline constexpr int64_t kBatchFloats = int64_t{1} << 18;
 
 // The learning rule for category J: w = Beta * min(I, w) + (1 - Beta) * w,
 // computed in double precision from single-precision operands and rounded

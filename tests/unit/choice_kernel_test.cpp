@@ -143,6 +143,9 @@ TEST_F(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
                                               matchThreshold(inputSum, vigilance));
           const Candidate upper = target.search(*table, half, table->tileCount(), input.data(),
                                                 matchThreshold(inputSum, vigilance));
+          const Candidate stored = target.select(batch[0].data(), table->denominators(), count,
+                                                 matchThreshold(inputSum, vigilance));
+          ASSERT_EQ(stored.category, all.category);
           const size_t from = static_cast<size_t>(half) * CategoryTable::kLanes;
           for (auto [found, first] : {std::pair{all, size_t{0}}, std::pair{upper, from}}) {
             SearchResult r = findResonance(std::span(expected.choices).subspan(first),
@@ -258,7 +261,7 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
 // Rows in batches (numerators summed together, the categories changed by
 // earlier rows of the batch summed again) and rows shared among threads
 // learn the bits of one row at a time on one thread; the weights pass the
-// second-level cache.
+// first-level cache.
 TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
   std::mt19937 rng(3);
   std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -278,7 +281,7 @@ TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
     }
     EXPECT_GT(table.count(), 130);
     EXPECT_EQ(learnt[way], learnt[0]) << "way " << way;
-    // Classification, in batches past the second-level cache, gives each
+    // Classification, in batches past the first-level cache, gives each
     // row's category alone.
     int64_t checked = 0;
     classifyRows(table, source, 0.45f, [&](int64_t row, int category, std::span<const float> input) {

@@ -62,9 +62,8 @@ class Batch {
   // The decision of row r of the batch, whose input sum is finite and
   // positive; the table has no zero denominator.
   SearchResult decide(const CategoryTable& table, int r, std::span<const float> input, float threshold) {
-    float* numerators = numerators_[r].data();
     if (numerators_[r].size() < roomFor(table.count())) numerators_[r].resize(roomFor(table.count()));
-    numerators = numerators_[r].data();
+    float* numerators = numerators_[r].data();
     for (int j : changed_) numerators[j] = numeratorOf(table, j, input);
     return selectWinner(numerators, table.denominators(), table.count(), threshold);
   }

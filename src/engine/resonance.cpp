@@ -32,6 +32,10 @@ float nextDown(float x) {
 }  // namespace
 
 float matchThreshold(float inputSum, float vigilance) {
+  // The match test passes every category against a vigilance that is not a
+  // number (a library caller may give one); the steps below would give a
+  // threshold that is not a number either, which no numerator reaches.
+  if (std::isnan(vigilance)) return -std::numeric_limits<float>::infinity();
   auto passes = [&](float numerator) { return passesVigilance(numerator, inputSum, vigilance); };
   // vigilance * inputSum (both finite, not negative) lies within an ulp or
   // two of the boundary.

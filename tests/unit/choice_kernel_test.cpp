@@ -227,6 +227,7 @@ TEST(Search, ThresholdIsTheSmallestPassingNumerator) {
     ASSERT_TRUE(passesVigilance(t, inputSum, vigilance));
     ASSERT_FALSE(passesVigilance(std::nextafter(t, -1.0f), inputSum, vigilance));
   }
+  EXPECT_EQ(matchThreshold(1.0f, std::nanf("")), -INFINITY);  // every category passes, as the test says
 }
 
 TEST(Search, ZeroInputSumStopsOnlyWhenACategoryIsTested) {

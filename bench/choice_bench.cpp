@@ -1,7 +1,8 @@
-// The choice values of all categories for one input vector: the dispatched
-// kernel (and each variant the processor runs) against the plain loop that
-// sums each category's terms and weights in turn. One element operation is
-// one minimum and one addition.
+// The search of all categories for one input vector: the dispatched kernel
+// (choice values and the winner among those that reach a match threshold,
+// as learning and recall run it), and each variant the processor runs,
+// against the plain loop that sums each category's terms and weights in
+// turn. One element operation is one minimum and one addition.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -66,23 +67,24 @@ void BM_PlainChoice(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainChoice)->Apply(sweep);
 
-void runKernel(benchmark::State& state, ChoiceKernelFn kernel) {
+void runKernel(benchmark::State& state, SearchKernelFn search) {
   const int count = static_cast<int>(state.range(0));
   const int length = static_cast<int>(state.range(1));
   Setup setup(count, length);
-  auto scratch = std::make_unique<ChoiceScratch>();
-  scratch->ensure(count);
+  // About half the categories reach the threshold of vigilance 0.5.
+  float inputSum = 0.0f;
+  for (float x : setup.input) inputSum += x;
+  const float threshold = 0.5f * inputSum * 0.66f;
   for (auto _ : state) {
-    kernel(*setup.table, setup.input.data(), *scratch);
-    benchmark::DoNotOptimize(scratch->choices);
-    benchmark::ClobberMemory();
+    Candidate best = search(*setup.table, 0, setup.table->tileCount(), setup.input.data(), threshold);
+    benchmark::DoNotOptimize(best);
   }
   setCounters(state, count, length);
 }
 
 void BM_ChoiceKernel(benchmark::State& state) {
   state.SetLabel(activeChoiceKernel().name);
-  runKernel(state, activeChoiceKernel().kernel);
+  runKernel(state, activeChoiceKernel().search);
 }
 BENCHMARK(BM_ChoiceKernel)->Apply(sweep);
 
@@ -91,7 +93,7 @@ void registerVariants() {
   for (const auto& target : choiceKernelTargets()) {
     if (!target.supported) continue;
     benchmark::RegisterBenchmark((std::string("BM_ChoiceKernel_") + target.name).c_str(),
-                                 [kernel = target.kernel](benchmark::State& state) { runKernel(state, kernel); })
+                                 [search = target.search](benchmark::State& state) { runKernel(state, search); })
         ->Args({1024, 32})
         ->Args({256, 256});
   }

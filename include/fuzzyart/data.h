@@ -92,6 +92,14 @@ class Preparation {
   // The data file must be open at its start; it is read, never closed.
   Preparation(TextFile& data, ScalingOptions options);
 
+  // Before measure(): the first pass keeps the values it converted, up to
+  // budgetBytes of them, and scale() then scales those instead of reading
+  // the text again (a file larger than the budget is still read twice).
+  // The values, reports and stops are those of the two readings as long as
+  // the file does not change between the passes; a change then goes
+  // unnoticed, so this is for a data file that the caller holds locked.
+  void keepValues(size_t budgetBytes) { keepBudget_ = budgetBytes; }
+
   void measure(Observer* observer);
   int columnCount() const { return columnCount_; }
   int64_t dataRows() const { return dataRows_; }
@@ -110,7 +118,12 @@ class Preparation {
   int columnCount_ = 0;
   int64_t dataRows_ = 0;
   int64_t counter_ = 0;
+  bool keep(const float* row, size_t columns, size_t& keptBytes);
+
   ColumnRanges ranges_;
+  size_t keepBudget_ = 0;
+  bool kept_ = false;  // keptRows_ holds every row the first pass read
+  std::vector<std::vector<float>> keptRows_;
 };
 
 }  // namespace fuzzyart

@@ -27,6 +27,9 @@ struct NetworkParameters {
   float vigilance = 0.5f;
   float itp = 1.0f;      // Beta is multiplied by it after every pass
   int maxCategories = kDefaultMaxCategories;
+  // The most threads learning may use: 0 for every core the process may run
+  // on. Rows with little work use one. The result is the same for any number.
+  int threads = 0;
 };
 
 // Throws Error (kInvalidParameter) with the message of the first check that

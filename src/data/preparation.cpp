@@ -1,4 +1,5 @@
 #include <cfloat>
+#include <new>
 #include <vector>
 
 #include "base/failure.h"
@@ -9,6 +10,12 @@
 
 namespace fuzzyart {
 
+namespace {
+// Kept values are held in blocks of this many floats, so that keeping them
+// never copies what is already kept.
+constexpr size_t kKeptBlock = size_t{1} << 20;
+}  // namespace
+
 Preparation::Preparation(TextFile& data, ScalingOptions options) : data_(data), options_(std::move(options)) {}
 
 // Pass 1: check every row and measure each column's range.
@@ -17,6 +24,9 @@ void Preparation::measure(Observer* observer) {
   std::vector<float> row(kRowBufferSize);
   RowShape shape;
   counter_ = 0;
+  keptRows_.clear();
+  kept_ = keepBudget_ > 0;
+  size_t keptBytes = 0;
   for (;;) {
     const int32_t n = readDataRow(row.data(), data_, shape, observer);
     if (n == 0) break;
@@ -35,6 +45,7 @@ void Preparation::measure(Observer* observer) {
     }
     if (options_.normalise) divideBySum(row.data(), shape.columnCount, name, counter_);
     ranges_.widen(row.data());
+    if (kept_) kept_ = keep(row.data(), static_cast<size_t>(shape.columnCount), keptBytes);
     ++counter_;
   }
   // A read error would silently end the data early.
@@ -44,6 +55,29 @@ void Preparation::measure(Observer* observer) {
   dataRows_ = counter_;
 }
 
+// Adds one row's values (divided by the row sum already when asked for) to
+// the kept ones; false, with the kept values released, once they would pass
+// the budget or the memory cannot be had.
+bool Preparation::keep(const float* row, size_t columns, size_t& keptBytes) {
+  keptBytes += columns * sizeof(float);
+  if (keptBytes > keepBudget_ || columns > kKeptBlock) {
+    keptRows_.clear();
+    keptRows_.shrink_to_fit();
+    return false;
+  }
+  try {
+    if (keptRows_.empty() || keptRows_.back().size() + columns > kKeptBlock) {
+      keptRows_.emplace_back().reserve(kKeptBlock);
+    }
+    keptRows_.back().insert(keptRows_.back().end(), row, row + columns);
+  } catch (const std::bad_alloc&) {
+    keptRows_.clear();
+    keptRows_.shrink_to_fit();
+    return false;
+  }
+  return true;
+}
+
 Scaling Preparation::scaling() const { return makeScaling(ranges_, options_, data_.name()); }
 
 // Pass 2: scale the rows that the first pass accepted into the record file.
@@ -51,9 +85,25 @@ Scaling Preparation::scaling() const { return makeScaling(ranges_, options_, dat
 // changed since the first pass.
 void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer) {
   const std::string& name = data_.name();
+  std::vector<float> record(static_cast<size_t>(scaling.inputLength()));
+  if (kept_) {
+    // The rows as the first pass read them, with their reports and checks.
+    const auto columns = static_cast<size_t>(columnCount_);
+    int64_t dataRow = 0;
+    for (const std::vector<float>& block : keptRows_) {
+      for (size_t at = 0; at + columns <= block.size(); at += columns, ++dataRow) {
+        reportRow(observer, RowLoop::kScale, counter_, 0);
+        scaleRecord(scaling, block.data() + at, record.data(), false, name, dataRow);
+        if (!out.write(record.data(), record.size())) {
+          fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
+        }
+        ++counter_;
+      }
+    }
+    return;
+  }
   if (!data_.rewind()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
   std::vector<float> row(kRowBufferSize);
-  std::vector<float> record(static_cast<size_t>(scaling.inputLength()));
   RowShape shape{columnCount_, columnCount_};
   for (int64_t dataRow = 0; dataRow < dataRows_; ++dataRow) {
     const int32_t count = readDataRow(row.data(), data_, shape, observer);

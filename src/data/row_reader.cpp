@@ -1,11 +1,11 @@
 #include "data/row_reader.h"
 
-#include <charconv>
+#include <fast_float/fast_float.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
 
 namespace fuzzyart {
 
@@ -56,11 +56,37 @@ size_t convertFloat(std::string_view text, float& value) {
   // hold: a number starts with a digit or "." after its sign.
   const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
   if (first == end || !((*first >= '0' && *first <= '9') || *first == '.')) return 0;
-  auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
+  // Most values of a data file are short decimals without an exponent: their
+  // digits make an integer of at most 2^24 and at most 10 of them follow the
+  // point, so the integer and the power of ten are exact floats and one
+  // division rounds correctly (Clinger's fast path).
+  {
+    const char* p = first;
+    uint32_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    for (; p < end && *p >= '0' && *p <= '9' && digits < 9; ++p, ++digits) mantissa = mantissa * 10 + (*p - '0');
+    if (p < end && *p == '.') {
+      for (++p; p < end && *p >= '0' && *p <= '9' && digits < 9; ++p, ++digits, ++fraction) {
+        mantissa = mantissa * 10 + (*p - '0');
+      }
+    }
+    const bool more = p < end && ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E');
+    if (digits > 0 && !more && mantissa <= (uint32_t{1} << 24) && fraction <= 10) {
+      static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+      const float magnitude = static_cast<float>(mantissa) / kPowers[fraction];
+      value = first != begin ? -magnitude : magnitude;
+      return static_cast<size_t>(p - begin);
+    }
+  }
+  // fast_float's from_chars reads the grammar of std::from_chars, correctly
+  // rounded, at about twice its speed; out of range it gives infinity or the
+  // nearest subnormal or zero, as strtof does.
+  auto [ptr, ec] = fast_float::from_chars(begin, end, value, fast_float::chars_format::general);
   if (ec == std::errc::invalid_argument) return 0;
   if (ec == std::errc::result_out_of_range) {
-    // Rare: let the C library's conversion tell overflow (infinity) from
-    // underflow (the nearest subnormal or zero).
+    // Versions that report the range instead: let the C library's conversion
+    // tell overflow (infinity) from underflow (the nearest subnormal or zero).
     std::string token(begin, ptr);
     value = std::strtof(token.c_str(), nullptr);
   }

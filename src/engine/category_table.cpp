@@ -55,6 +55,10 @@ void CategoryTable::refreshDenominator(int j) {
   const float* base = tiles_[static_cast<size_t>(j / kLanes)].get() + j % kLanes;
   float sum = alpha_;
   for (int i = 0; i < length_; ++i) sum += base[static_cast<size_t>(i) * kLanes];
+  setDenominator(j, sum);
+}
+
+void CategoryTable::setDenominator(int j, float sum) {
   denominators_[static_cast<size_t>(j)] = sum;
   const uint8_t isZero = sum == 0.0f;
   zeroDenominators_ += int{isZero} - int{zero_[static_cast<size_t>(j)]};
@@ -68,7 +72,8 @@ bool CategoryTable::reserveNext() {
     AlignedFloats tile = allocateAligned(static_cast<size_t>(length_) * kLanes);
     if (!tile) return false;
     tiles_.push_back(std::move(tile));
-    denominators_.resize(tiles_.size() * kLanes, 0.0f);
+    // Room to a multiple of 64 categories, as the kernel's selection reads.
+    denominators_.resize((tiles_.size() * kLanes + 63) / 64 * 64, 0.0f);
     zero_.resize(tiles_.size() * kLanes, 0);
   } else {
     for (int i = 0; i < length_; ++i) setWeight(count_, i, 0.0f);

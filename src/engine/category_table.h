@@ -47,6 +47,8 @@ class CategoryTable {
   // Tiles that hold at least one category.
   int tileCount() const { return (count_ + kLanes - 1) / kLanes; }
   const float* tile(int t) const { return tiles_[static_cast<size_t>(t)].get(); }
+  // The tile that holds category j (its weight i at [i * kLanes + j % kLanes]).
+  float* tileFor(int j) { return tiles_[static_cast<size_t>(j / kLanes)].get(); }
 
   float weight(int j, int i) const { return tiles_[j / kLanes][static_cast<size_t>(i) * kLanes + j % kLanes]; }
   void setWeight(int j, int i, float value) {
@@ -56,10 +58,13 @@ class CategoryTable {
   void copyWeights(int j, std::span<float> out) const;
 
   // Alpha plus the sum of category j's weights, summed in index order in
-  // single precision. The array has room for every lane of every tile.
+  // single precision. The array has room for every lane of every tile,
+  // rounded up to a multiple of 64 categories.
   float denominator(int j) const { return denominators_[static_cast<size_t>(j)]; }
   const float* denominators() const { return denominators_.data(); }
   void refreshDenominator(int j);
+  // Sets category j's denominator to a sum made as refreshDenominator makes it.
+  void setDenominator(int j, float sum);
   // True when some category's denominator is zero (positive or negative).
   bool anyZeroDenominator() const { return zeroDenominators_ > 0; }
 

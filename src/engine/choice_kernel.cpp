@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace fuzzyart {
 
@@ -24,8 +25,15 @@ namespace avx512 {
 void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) {
   kernelBody<V16, 8>(table, input, out);
 }
-int select(const float* choices, const float* numerators, int count, float threshold) {
-  return selectBody<V16, VI16>(choices, numerators, count, threshold);
+Candidate search(const CategoryTable& table, int firstTile, int endTile, const float* input, float threshold) {
+  return searchBody<V16, VI16, 8>(table, firstTile, endTile, input, threshold);
+}
+void numerators(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs, int rows,
+                float* const* out) {
+  batchBody<V16, 4>(table, firstTile, endTile, inputs, rows, out);
+}
+Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
+  return selectBody<V16, VI16>(numerators, denominators, count, threshold);
 }
 }  // namespace avx512
 #pragma GCC pop_options
@@ -37,8 +45,15 @@ namespace avx2 {
 void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) {
   kernelBody<V8, 3>(table, input, out);
 }
-int select(const float* choices, const float* numerators, int count, float threshold) {
-  return selectBody<V8, VI8>(choices, numerators, count, threshold);
+Candidate search(const CategoryTable& table, int firstTile, int endTile, const float* input, float threshold) {
+  return searchBody<V8, VI8, 3>(table, firstTile, endTile, input, threshold);
+}
+void numerators(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs, int rows,
+                float* const* out) {
+  batchBody<V8, 1>(table, firstTile, endTile, inputs, rows, out);
+}
+Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
+  return selectBody<V8, VI8>(numerators, denominators, count, threshold);
 }
 }  // namespace avx2
 #pragma GCC pop_options
@@ -48,8 +63,15 @@ namespace baseline {
 void kernel(const CategoryTable& table, const float* input, ChoiceScratch& out) {
   kernelBody<V4, 2>(table, input, out);
 }
-int select(const float* choices, const float* numerators, int count, float threshold) {
-  return selectBody<V4, VI4>(choices, numerators, count, threshold);
+Candidate search(const CategoryTable& table, int firstTile, int endTile, const float* input, float threshold) {
+  return searchBody<V4, VI4, 2>(table, firstTile, endTile, input, threshold);
+}
+void numerators(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs, int rows,
+                float* const* out) {
+  batchBody<V4, 1>(table, firstTile, endTile, inputs, rows, out);
+}
+Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
+  return selectBody<V4, VI4>(numerators, denominators, count, threshold);
 }
 }  // namespace baseline
 
@@ -64,9 +86,9 @@ bool avx512Supported() {
 const ChoiceKernelTarget* buildTargets() {
   __builtin_cpu_init();
   static const ChoiceKernelTarget targets[] = {
-      {"avx512", avx512::kernel, avx512::select, avx512Supported()},
-      {"avx2", avx2::kernel, avx2::select, __builtin_cpu_supports("avx2") != 0},
-      {"sse2", baseline::kernel, baseline::select, true},
+      {"avx512", avx512::kernel, avx512::search, avx512::numerators, avx512::select, avx512Supported()},
+      {"avx2", avx2::kernel, avx2::search, avx2::numerators, avx2::select, __builtin_cpu_supports("avx2") != 0},
+      {"sse2", baseline::kernel, baseline::search, baseline::numerators, baseline::select, true},
   };
   return targets;
 }

@@ -35,6 +35,8 @@ class ChoiceScratch {
   }
   float* numerators = nullptr;
   float* choices = nullptr;
+  // Floats of room in each array.
+  size_t room() const { return room_; }
 
  private:
   size_t room_ = 0;
@@ -44,16 +46,49 @@ class ChoiceScratch {
 
 using ChoiceKernelFn = void (*)(const CategoryTable& table, const float* input, ChoiceScratch& out);
 
-// A SelectWinnerFn (resonance.h) gives the winner of the search when the
-// match test is a threshold on the numerator: the category with the highest
-// choice value (the lowest index among equal ones) among those with a choice
-// value of 0 or more and a numerator of at least the threshold; -1 for none.
+// The winner of a search among some categories, or of none (choice -1,
+// category -1).
+struct Candidate {
+  float choice = -1.0f;
+  int category = -1;
+};
+
+// The winner of two searches, the second over higher indexes than the first:
+// the higher choice value, the lower index on equal values.
+inline Candidate laterIfBetter(Candidate earlier, Candidate later) {
+  return later.choice > earlier.choice ? later : earlier;
+}
+
+// The search of the tiles firstTile to endTile - 1 when the match test is a
+// threshold on the numerator: the category with the highest choice value (the
+// lowest index among equal ones) among those with a choice value of 0 or more
+// and a numerator of at least the threshold. Every denominator must be
+// non-zero.
+using SearchKernelFn = Candidate (*)(const CategoryTable& table, int firstTile, int endTile, const float* input,
+                                     float threshold);
+
+// The rows of one batch.
+inline constexpr int kBatchRows = 4;
+
+// The numerators of `rows` input vectors (1 to kBatchRows) for the tiles
+// firstTile to endTile - 1 into out[r][category] (room for every lane of
+// those tiles), each weight loaded once for all the rows.
+using BatchKernelFn = void (*)(const CategoryTable& table, int firstTile, int endTile, const float* const* inputs,
+                               int rows, float* const* out);
+
+// The search's winner from stored numerators of categories 0 to count-1 and
+// their denominators. Reads both arrays up to count rounded up to a multiple
+// of kSelectStep (the values past count are ignored).
+using SelectKernelFn = Candidate (*)(const float* numerators, const float* denominators, int count, float threshold);
+inline constexpr int kSelectStep = 64;
 
 // One compiled variant of the kernel and whether this processor can run it.
 struct ChoiceKernelTarget {
   const char* name;
   ChoiceKernelFn kernel;
-  SelectWinnerFn selectWinner;
+  SearchKernelFn search;
+  BatchKernelFn numerators;
+  SelectKernelFn select;
   bool supported;
 };
 

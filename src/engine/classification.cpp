@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -28,7 +29,34 @@ constexpr double kWorkPerThread = 1.0e6;
 
 void classifyRange(const CategoryTable& table, const float* rows, size_t length, size_t first, size_t last,
                    float vigilance, ChoiceScratch& scratch, RowDecision* decisions) {
-  for (size_t k = first; k < last; ++k) {
+  size_t k = first;
+#ifndef FUZZYART_PLAIN_ENGINE
+  if (worthBatching(table, kBatchFloats) && !table.anyZeroDenominator()) {
+    // Past the first-level cache: the numerators of a batch of rows at
+    // once, each weight loaded once for the batch.
+    std::vector<float> store(static_cast<size_t>(kBatchRows) * scratch.room());
+    for (; k + kBatchRows <= last; k += kBatchRows) {
+      const float* inputs[kBatchRows];
+      float* out[kBatchRows];
+      for (int r = 0; r < kBatchRows; ++r) {
+        inputs[r] = rows + (k + r) * length;
+        out[r] = store.data() + r * scratch.room();
+      }
+      activeChoiceKernel().numerators(table, 0, table.tileCount(), inputs, kBatchRows, out);
+      for (int r = 0; r < kBatchRows; ++r) {
+        const std::span<const float> input(inputs[r], length);
+        const float inputSum = inputDenominator(table.alpha(), input);
+        if (std::isfinite(inputSum) && inputSum > 0.0f) {
+          decisions[k + r].search =
+              selectWinner(out[r], table.denominators(), table.count(), matchThreshold(inputSum, vigilance));
+        } else {
+          decisions[k + r] = classifyRow(table, input, vigilance, scratch);
+        }
+      }
+    }
+  }
+#endif
+  for (; k < last; ++k) {
     decisions[k] = classifyRow(table, std::span<const float>(rows + k * length, length), vigilance, scratch);
   }
 }
@@ -44,6 +72,10 @@ int usableCores() {
   CPU_ZERO(&set);
   if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
   return std::max(1u, std::thread::hardware_concurrency());
+}
+
+int learningThreads(int threads) {
+  return std::clamp(threads > 0 ? threads : usableCores(), 1, kMaxThreads);
 }
 
 int classifyOne(const CategoryTable& table, std::span<const float> input, float vigilance, ChoiceScratch& scratch) {

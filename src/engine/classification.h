@@ -13,6 +13,9 @@ namespace fuzzyart {
 // The cores this process may run on.
 int usableCores();
 
+// The threads learning may use for a cap of `threads` (0: none).
+int learningThreads(int threads);
+
 // The category of one row, or -1 when none accepts it. Stops on a zero
 // denominator ("Division by 0 ... (Vicinityvector(RC))" or "(Resonance(RC))").
 int classifyOne(const CategoryTable& table, std::span<const float> input, float vigilance, ChoiceScratch& scratch);

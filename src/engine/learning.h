@@ -2,8 +2,11 @@
 // resonating with a category (which learns it) or becoming a new category.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
+#include "engine/resonance.h"
 #include "fuzzyart/observer.h"
 #include "fuzzyart/record_file.h"
 
@@ -13,6 +16,10 @@ struct PassParameters {
   int pass = 1;      // counted from 1, for the observer
   float beta = 0.9f;
   float vigilance = 0.5f;
+  int threads = 1;   // the most threads a row's search may use
+  // Tables of at least this many weights take rows in batches (the default:
+  // those past a core's first-level cache).
+  int64_t batchFloats = kBatchFloats;
 };
 
 // Stops on a zero denominator ("Division by 0 ... (Vicinityvector)" or

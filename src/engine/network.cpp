@@ -75,7 +75,8 @@ void Network::learnPass(RowSource& rows, Observer* observer) {
   if (rows.length() != static_cast<size_t>(s.table.length())) {
     fail(ErrorKind::kInvalidParameter, "Rows of %zu values for a network of %d.\n", rows.length(), s.table.length());
   }
-  fuzzyart::learnPass(s.table, rows, {s.passes + 1, s.beta, s.parameters.vigilance}, s.scratch, observer);
+  fuzzyart::learnPass(s.table, rows, {s.passes + 1, s.beta, s.parameters.vigilance, learningThreads(s.parameters.threads)},
+                      s.scratch, observer);
   ++s.passes;
   // Beta shrinks in single precision after every pass.
   s.beta = s.beta * s.parameters.itp;

@@ -32,6 +32,10 @@ float nextDown(float x) {
 }  // namespace
 
 float matchThreshold(float inputSum, float vigilance) {
+  // The match test passes every category against a vigilance that is not a
+  // number (a library caller may give one); the steps below would give a
+  // threshold that is not a number either, which no numerator reaches.
+  if (std::isnan(vigilance)) return -std::numeric_limits<float>::infinity();
   auto passes = [&](float numerator) { return passesVigilance(numerator, inputSum, vigilance); };
   // vigilance * inputSum (both finite, not negative) lies within an ulp or
   // two of the boundary.
@@ -47,13 +51,8 @@ float matchThreshold(float inputSum, float vigilance) {
 }
 
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
-                           float vigilance, SelectWinnerFn select) {
+                           float vigilance) {
   const int count = static_cast<int>(choices.size());
-  if (select != nullptr && std::isfinite(inputSum) && inputSum > 0.0f) {
-    int winner = select(choices.data(), numerators.data(), count, matchThreshold(inputSum, vigilance));
-    if (winner < 0) return {SearchOutcome::kNoCategory};
-    return {SearchOutcome::kResonance, winner};
-  }
   // The first category tested: the highest choice value of 0 or more (a
   // not-a-number value never competes).
   int first = -1;
@@ -83,16 +82,28 @@ SearchResult findResonance(std::span<const float> choices, std::span<const float
   return {SearchOutcome::kResonance, winner};
 }
 
+#ifndef FUZZYART_PLAIN_ENGINE
+SearchResult selectWinner(const float* numerators, const float* denominators, int count, float threshold) {
+  const Candidate best = activeChoiceKernel().select(numerators, denominators, count, threshold);
+  if (best.category < 0) return {SearchOutcome::kNoCategory};
+  return {SearchOutcome::kResonance, best.category};
+}
+#endif
+
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta) {
   const double b = beta;
   const double keep = oneMinusBeta;
+  constexpr size_t kStride = CategoryTable::kLanes;
+  float* w = table.tileFor(winner) + winner % CategoryTable::kLanes;
+  float denominator = table.alpha();
   for (size_t i = 0; i < input.size(); ++i) {
-    int k = static_cast<int>(i);
-    float w = table.weight(winner, k);
-    float m = input[i] < w ? input[i] : w;
-    table.setWeight(winner, k, static_cast<float>(b * m + keep * w));
+    const float old = w[i * kStride];
+    const float m = input[i] < old ? input[i] : old;
+    const float updated = static_cast<float>(b * m + keep * old);
+    w[i * kStride] = updated;
+    denominator += updated;
   }
-  table.refreshDenominator(winner);
+  table.setDenominator(winner, denominator);
 }
 
 }  // namespace fuzzyart
@@ -100,9 +111,10 @@ void learnInput(CategoryTable& table, int winner, std::span<const float> input, 
 namespace fuzzyart {
 
 RowDecision classifyRow(const CategoryTable& table, std::span<const float> input, float vigilance,
-                        ChoiceScratch& scratch) {
+                        ChoiceScratch& scratch, TileSearch* tiles) {
   RowDecision decision;
 #ifdef FUZZYART_PLAIN_ENGINE
+  (void)tiles;
   if (referenceChoices(table, input, scratch.choices) >= 0) {
     decision.zeroCategorySum = true;
     return decision;
@@ -113,12 +125,21 @@ RowDecision classifyRow(const CategoryTable& table, std::span<const float> input
     decision.zeroCategorySum = true;
     return decision;
   }
+  const float inputSum = inputDenominator(table.alpha(), input);
+  if (std::isfinite(inputSum) && inputSum > 0.0f) {
+    // The match test becomes a threshold on the numerator, which the kernel
+    // applies while the sums are in its registers.
+    const float threshold = matchThreshold(inputSum, vigilance);
+    const Candidate best = tiles != nullptr
+                               ? tiles->search(table, input.data(), threshold)
+                               : activeChoiceKernel().search(table, 0, table.tileCount(), input.data(), threshold);
+    if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
+    return decision;
+  }
   computeChoices(table, input.data(), scratch);
   const auto count = static_cast<size_t>(table.count());
   decision.search = findResonance(std::span<const float>(scratch.choices, count),
-                                  std::span<const float>(scratch.numerators, count),
-                                  inputDenominator(table.alpha(), input), vigilance,
-                                  activeChoiceKernel().selectWinner);
+                                  std::span<const float>(scratch.numerators, count), inputSum, vigilance);
 #endif
   return decision;
 }

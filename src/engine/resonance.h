@@ -3,6 +3,7 @@
 // turn their outcomes into messages.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "engine/category_table.h"
@@ -35,25 +36,38 @@ struct SearchResult {
 // "numerator >= threshold", exactly.
 float matchThreshold(float inputSum, float vigilance);
 
-// The selection of a kernel variant (choice_kernel.h), or none for the plain
-// scalar search. A selection may read the arrays up to count rounded up to a
-// multiple of 64 (the values past count are ignored).
-using SelectWinnerFn = int (*)(const float* choices, const float* numerators, int count, float threshold);
-
 // The categories compete in order of decreasing choice value, the lower index
 // first on equal values; only choice values of 0 or more are tested, and the
 // first that passes the match test wins. Since the numerators and choice
 // values are fixed for the row, this equals testing, resetting and searching
 // again, without the repeated searches.
 SearchResult findResonance(std::span<const float> choices, std::span<const float> numerators, float inputSum,
-                           float vigilance, SelectWinnerFn select = nullptr);
+                           float vigilance);
+
+// The winner among categories 0 to count-1 from their numerators, when the
+// match test is the threshold: the highest choice value (numerator over
+// denominator) of 0 or more among those whose numerator reaches the
+// threshold, the lowest index on equal values. Both arrays are read up to
+// count rounded up to a multiple of 64.
+SearchResult selectWinner(const float* numerators, const float* denominators, int count, float threshold);
+
+// Whether a table's weights are past a core's first-level cache (64 KiB
+// and more), where rows are best taken in batches (choice_kernel.h's
+// BatchKernelFn): the loads of the weights, not the arithmetic, then set the
+// pace of a row at a time. Measured: tables in the first-level cache are
+// slower in batches, whose selection and summing again cost more there.
+inline constexpr int64_t kBatchFloats = int64_t{1} << 14;
+inline bool worthBatching(const CategoryTable& table, int64_t batchFloats) {
+  return table.count() > 0 && int64_t{table.count()} * table.length() >= batchFloats;
+}
 
 // The learning rule for category J: w = Beta * min(I, w) + (1 - Beta) * w,
 // computed in double precision from single-precision operands and rounded
-// once; then J's denominator is brought up to date.
+// once; J's denominator is summed anew from the new weights on the way.
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta);
 
 class ChoiceScratch;
+struct Candidate;
 
 // What one row meets: a category with a zero denominator (which stops the
 // run), or the outcome of the search.
@@ -62,9 +76,20 @@ struct RowDecision {
   SearchResult search{SearchOutcome::kNoCategory};
 };
 
-// Choice values of every category for the input, then the search. Reads the
-// table only.
+// Searches the tiles of a table for one input against a match threshold
+// (choice_kernel.h's SearchKernelFn over every tile, on one thread or more).
+class TileSearch {
+ public:
+  virtual Candidate search(const CategoryTable& table, const float* input, float threshold) = 0;
+
+ protected:
+  ~TileSearch() = default;
+};
+
+// Choice values of every category for the input, then the search; the tiles
+// are searched by `tiles` when given, else by the kernel on this thread.
+// Reads the table only.
 RowDecision classifyRow(const CategoryTable& table, std::span<const float> input, float vigilance,
-                        ChoiceScratch& scratch);
+                        ChoiceScratch& scratch, TileSearch* tiles = nullptr);
 
 }  // namespace fuzzyart

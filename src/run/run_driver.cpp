@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <new>
@@ -42,6 +43,16 @@ class NoticeDraw {
  private:
   unsigned long state_;
 };
+
+// Memory for the converted values of a data file between the two passes:
+// an eighth of the machine's memory, at most 512 MiB (128 million values).
+size_t keptValuesBudget() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  const size_t limit = size_t{512} << 20;
+  if (pages <= 0 || pageSize <= 0) return limit;
+  return std::min(limit, static_cast<size_t>(pages) / 8 * static_cast<size_t>(pageSize));
+}
 
 void openDataFile(RunContext& context, const std::string& name) {
   struct stat info {};
@@ -93,6 +104,9 @@ void prepareData(RunContext& context) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
   Preparation& preparation = context.preparation.emplace(f.dataStream, scalingOptions(s));
+  // The data file is locked for the run, so the second pass may scale the
+  // values the first converted instead of parsing the text again.
+  preparation.keepValues(keptValuesBudget());
   preparation.measure(&context.observer);
   if (s.recall) {
     if (!openCategoryStream(f, s)) panic("Can't find/open file: %s\n", s.categoryFile.c_str());
@@ -160,7 +174,7 @@ void recallPhase(RunContext& context) {
         writeValueLine(f.valueStream, category);
         tally.add(category, input);
       },
-      &context.observer);
+      &context.observer, ClassifyOptions{s.threads});
   if (!f.valueStream.flush()) panicDiskFull();
 }
 

@@ -243,6 +243,19 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
     showUsage(s, source.programName);
   }
   evaluateLetters(s);
+  s.threads = threadCap(source.environment);
+}
+
+int32_t threadCap(const std::vector<std::string>& environment) {
+  constexpr std::string_view kName = "FUZZYART_THREADS=";
+  for (const auto& entry : environment) {
+    if (!entry.starts_with(kName)) continue;
+    const std::string_view value = std::string_view(entry).substr(kName.size());
+    int32_t cap = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), cap);
+    return error == std::errc() && end == value.data() + value.size() && cap >= 1 ? cap : 0;
+  }
+  return 0;
 }
 
 NetworkParameters networkParameters(const RunSettings& s) {
@@ -252,6 +265,7 @@ NetworkParameters networkParameters(const RunSettings& s) {
   p.alpha = s.alpha;
   p.vigilance = s.vigilance;
   p.itp = s.itp;
+  p.threads = s.threads;
   return p;
 }
 

@@ -43,6 +43,7 @@ struct RunSettings {
   std::string categoryFile;
   bool recall = false;
   std::string switchText;     // gathered switch letters, upper case
+  int32_t threads = 0;        // FUZZYART_THREADS: the most threads of learning and recall; 0: every core
 };
 
 // What readSettings needs besides the arguments.
@@ -57,6 +58,11 @@ struct SettingsSource {
 // The settings are filled as they are read, so that a stop still finds the
 // debug level that was set before it.
 void readSettings(const std::vector<std::string>& args, const SettingsSource& source, RunSettings& settings);
+
+// The cap on threads that FUZZYART_THREADS sets: a whole number from 1; any
+// other value, or none, leaves every usable core (0). Never reported: the
+// variable changes no output.
+int32_t threadCap(const std::vector<std::string>& environment);
 
 // The network's parameters and the scaling options of the settings.
 NetworkParameters networkParameters(const RunSettings& settings);

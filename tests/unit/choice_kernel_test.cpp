@@ -11,16 +11,34 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
+#include "engine/classification.h"
+#include "engine/learning.h"
 #include "engine/resonance.h"
 
 namespace fuzzyart {
 namespace {
 
 using Weights = std::vector<std::vector<float>>;
+
+// The reference: Alpha first, then every term in index order.
+void referenceChoice(const Weights& w, const std::vector<float>& input, float alpha, std::vector<float>& numerators,
+                     std::vector<float>& choices) {
+  for (const auto& category : w) {
+    float s = 0.0f;
+    float d = alpha;
+    for (size_t i = 0; i < input.size(); ++i) {
+      s = s + (input[i] < category[i] ? input[i] : category[i]);
+      d = d + category[i];
+    }
+    numerators.push_back(s);
+    choices.push_back(s / d);
+  }
+}
 
 std::unique_ptr<CategoryTable> fillTable(const Weights& w, float alpha) {
   auto table = std::make_unique<CategoryTable>(static_cast<int>(w.size()), static_cast<int>(w[0].size()), alpha);
@@ -42,49 +60,62 @@ TEST(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
   for (int count : {1, 15, 16, 17, 63, 64, 65, 200, 1024, 1500}) {
     for (int length : {1, 2, 7, 16, 33, 256}) {
       Weights w(static_cast<size_t>(count), std::vector<float>(static_cast<size_t>(length)));
-      for (auto& category : w) std::generate(category.begin(), category.end(), [&] { return unit(rng); });
+      for (size_t j = 0; j < w.size(); ++j) {
+        std::generate(w[j].begin(), w[j].end(), [&] { return unit(rng); });
+        if (j % 7 == 3) w[j] = w[j / 2];  // equal choice values, within a tile and across tiles
+      }
       std::vector<float> input(static_cast<size_t>(length));
       std::generate(input.begin(), input.end(), [&] { return unit(rng); });
-      // The reference: Alpha first, then every term in index order.
-      std::vector<float> numerators, choices;
-      for (const auto& category : w) {
-        float s = 0.0f;
-        float d = alpha;
-        for (size_t i = 0; i < input.size(); ++i) {
-          s = s + (input[i] < category[i] ? input[i] : category[i]);
-          d = d + category[i];
-        }
-        numerators.push_back(s);
-        choices.push_back(s / d);
-      }
+      std::vector<float> numerators, choices, second, unused;
+      referenceChoice(w, input, alpha, numerators, choices);
+      referenceChoice(w, w[0], alpha, second, unused);
       const auto table = fillTable(w, alpha);
       scratch.ensure(count);
       for (const auto& target : choiceKernelTargets()) {
         if (!target.supported) continue;
+        SCOPED_TRACE(std::string(target.name) + ", " + std::to_string(count) + " categories of " +
+                     std::to_string(length));
         target.kernel(*table, input.data(), scratch);
         ASSERT_TRUE(std::memcmp(scratch.numerators, numerators.data(), count * sizeof(float)) == 0 &&
-                    std::memcmp(scratch.choices, choices.data(), count * sizeof(float)) == 0)
-            << target.name << ", " << count << " categories of " << length;
+                    std::memcmp(scratch.choices, choices.data(), count * sizeof(float)) == 0);
+        // A batch of two rows (the input and category 0's weights) at once.
+        std::vector<float> batch[2] = {std::vector<float>(scratch.room()), std::vector<float>(scratch.room())};
+        const float* inputs[2] = {input.data(), w[0].data()};
+        float* out[2] = {batch[0].data(), batch[1].data()};
+        target.numerators(*table, 0, table->tileCount(), inputs, 2, out);
+        ASSERT_TRUE(std::memcmp(batch[0].data(), numerators.data(), count * sizeof(float)) == 0 &&
+                    std::memcmp(batch[1].data(), second.data(), count * sizeof(float)) == 0);
+        // The search with the threshold applied in the kernel, over all tiles
+        // and over the second half only, and the selection from stored
+        // numerators pick what the scalar search picks.
+        for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f}) {
+          const float inputSum = inputDenominator(alpha, input);
+          const float threshold = matchThreshold(inputSum, vigilance);
+          const int half = table->tileCount() / 2;
+          const Candidate all = target.search(*table, 0, table->tileCount(), input.data(), threshold);
+          const Candidate upper = target.search(*table, half, table->tileCount(), input.data(), threshold);
+          ASSERT_EQ(target.select(batch[0].data(), table->denominators(), count, threshold).category, all.category);
+          const size_t from = static_cast<size_t>(half) * CategoryTable::kLanes;
+          for (auto [found, first] : {std::pair{all, size_t{0}}, std::pair{upper, from}}) {
+            const SearchResult r = findResonance(std::span(choices).subspan(first),
+                                                 std::span(numerators).subspan(first), inputSum, vigilance);
+            ASSERT_EQ(found.category, r.outcome == SearchOutcome::kResonance ? int(first) + r.winner : -1)
+                << "vigilance " << vigilance;
+          }
+        }
       }
     }
   }
 }
 
-// The single pass over the candidates, plain and in every variant's
-// selection, equals the loop of tests and resets, also when most categories
-// are reset and choices tie. A selection may read on to a multiple of 64;
-// what lies there must not matter.
+// The single pass over the candidates equals the loop of tests and resets,
+// also when most categories are reset and choices tie.
 TEST(Search, OnePassEqualsTestAndResetLoop) {
   std::mt19937 rng(11);
   std::uniform_int_distribution<int> level(0, 8);
-  std::vector<SelectWinnerFn> selections = {nullptr};
-  for (const auto& target : choiceKernelTargets()) {
-    if (target.supported) selections.push_back(target.selectWinner);
-  }
   for (int round = 0; round < 2000; ++round) {
     const size_t count = 1 + round % 40;
-    std::vector<float> choices((count + 63) / 64 * 64, 1.0f);
-    std::vector<float> numerators(choices.size(), 1.0f);
+    std::vector<float> choices(count), numerators(count);
     for (size_t j = 0; j < count; ++j) {
       choices[j] = level(rng) / 8.0f - (round % 7 == 0 ? 0.25f : 0.0f);  // ties, and some negative values
       numerators[j] = level(rng) / 8.0f;
@@ -93,7 +124,7 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
     const float inputSum = 1.0f + level(rng) / 64.0f;
     // The loop: the highest choice (the lower index of equal ones) is tested,
     // and reset when it fails the match in double; -1 when none is left.
-    std::vector<float> left(choices.begin(), choices.begin() + count);
+    std::vector<float> left = choices;
     int expected = -1;
     for (;;) {
       const auto best = std::max_element(left.begin(), left.end());
@@ -105,12 +136,8 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
       }
       *best = -1.0f;
     }
-    for (SelectWinnerFn select : selections) {
-      const SearchResult r = findResonance(std::span<const float>(choices.data(), count),
-                                           std::span<const float>(numerators.data(), count), inputSum, vigilance,
-                                           select);
-      ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
-    }
+    const SearchResult r = findResonance(choices, numerators, inputSum, vigilance);
+    ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
   }
 }
 
@@ -125,12 +152,47 @@ TEST(Search, ThresholdIsTheSmallestPassingNumerator) {
     ASSERT_TRUE(passesVigilance(t, inputSum, vigilance));
     ASSERT_FALSE(passesVigilance(std::nextafter(t, -1.0f), inputSum, vigilance));
   }
+  EXPECT_EQ(matchThreshold(1.0f, std::nanf("")), -INFINITY);  // every category passes, as the test says
 }
 
 TEST(Search, ZeroInputSumStopsOnlyWhenACategoryIsTested) {
   const std::vector<float> numerators = {0.0f};
   EXPECT_EQ(findResonance(std::vector<float>{0.0f}, numerators, 0.0f, 0.5f).outcome, SearchOutcome::kZeroInputSum);
   EXPECT_EQ(findResonance(std::vector<float>{-0.5f}, numerators, 0.0f, 0.5f).outcome, SearchOutcome::kNoCategory);
+}
+
+// Rows in batches (numerators summed together, the categories changed by
+// earlier rows of the batch summed again) and rows shared among threads
+// learn the bits of one row at a time on one thread; the weights pass the
+// first-level cache.
+TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  const size_t length = 2048;
+  std::vector<float> rows(300 * length);
+  for (float& v : rows) v = unit(rng) * unit(rng);
+  std::vector<uint32_t> learnt[4];
+  for (int way = 0; way < 4; ++way) {
+    CategoryTable table(1024, static_cast<int>(length), 0.0f);
+    ChoiceScratch scratch;
+    MemoryRows source(rows, length);
+    for (int pass = 1; pass <= 3; ++pass) {
+      learnPass(table, source, {pass, 0.4f, 0.45f, 1 + way / 2, way % 2 == 0 ? INT64_MAX : 0}, scratch, nullptr);
+    }
+    for (int j = 0; j < table.count(); ++j) {
+      for (size_t i = 0; i < length; ++i) learnt[way].push_back(std::bit_cast<uint32_t>(table.weight(j, static_cast<int>(i))));
+    }
+    EXPECT_GT(table.count(), 130);
+    EXPECT_EQ(learnt[way], learnt[0]) << "way " << way;
+    // Classification, in batches past the first-level cache, gives each
+    // row's category alone.
+    int64_t checked = 0;
+    classifyRows(table, source, 0.45f, [&](int64_t row, int category, std::span<const float> input) {
+      ASSERT_EQ(category, classifyOne(table, input, 0.45f, scratch)) << "row " << row;
+      ++checked;
+    }, nullptr, way + 1);
+    EXPECT_EQ(checked, 300);
+  }
 }
 
 TEST(Learning, UpdateIsComputedInDoubleAndRoundedOnce) {

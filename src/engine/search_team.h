@@ -1,0 +1,51 @@
+// The search of one learning row shared among threads: the tiles are cut
+// into chunks that this thread and its helpers claim one at a time, and the
+// winners of the chunks are merged in chunk order, so the result is the one
+// thread's to the bit whoever computed which chunk.
+//
+// Helpers start with the first row big enough to share. Between rows they
+// spin for a few microseconds (a row of a pass follows the last within well
+// under that), then sleep on a futex until the next shared row, so a pass
+// whose rows are small or that waits on its input does not keep a core
+// busy. A helper that is late or descheduled costs little: the calling
+// thread claims every chunk that is still free.
+#pragma once
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/resonance.h"
+
+namespace fuzzyart {
+
+class SearchTeam final : public TileSearch {
+ public:
+  // threads: the most threads a row may use, this one included.
+  explicit SearchTeam(int threads);
+  ~SearchTeam();
+  SearchTeam(const SearchTeam&) = delete;
+  SearchTeam& operator=(const SearchTeam&) = delete;
+
+  Candidate search(const CategoryTable& table, const float* input, float threshold) override;
+  // The numerators of a batch of rows (choice_kernel.h's BatchKernelFn over
+  // every tile), shared the same way.
+  void sweep(const CategoryTable& table, const float* const* inputs, int rows, float* const* out);
+
+  struct Shared;
+
+ private:
+  void startHelpers();
+  // How many chunks a job of this much work is cut into (1: this thread alone).
+  int chunksFor(const CategoryTable& table, int64_t work);
+  // Publishes the job that the shared state describes, works on it, and
+  // waits until every chunk is done.
+  void runShared(int tiles, int chunks);
+
+  int threads_;
+  bool started_ = false;
+  std::unique_ptr<Shared> shared_;
+  std::vector<std::thread> helpers_;
+};
+
+}  // namespace fuzzyart

@@ -72,7 +72,9 @@ void checkStopSignal() {
 bool cancelPending() {
   if (stopSignalArrived()) return true;
   if (!terminalInput || !pollDue()) return false;
-  if (takeResumed()) takeKeyboard();
+  // After a stop, and while in the background, look again whether the job
+  // has the terminal: "fg" gives it back to a running job without a signal.
+  if (takeResumed() || !polling) takeKeyboard();
   return polling && keyWaiting();
 }
 

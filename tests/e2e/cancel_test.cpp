@@ -9,6 +9,8 @@
 // or signal that follows always finds that loop still running.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -95,6 +97,70 @@ TEST(Terminal, KeyCancelsLearningAndTheSettingsComeBack) {
     EXPECT_EQ(run.console.find("Final number of categories"), std::string::npos);
     EXPECT_EQ(run.console.find('\b') == std::string::npos, quiet) << "spinner and quiet mode disagree";
   }
+}
+
+// Any other signal that ends the process (a quit key, a signal of the user's
+// own) still removes the incomplete results and puts the terminal back, and
+// the process ends by that signal, as callers expect.
+TEST(Terminal, FatalSignalRemovesTheIncompleteResultsAndRestoresTheSettings) {
+  if (access("/dev/ptmx", R_OK | W_OK) != 0) GTEST_SKIP() << "no pseudo-terminals on this machine";
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  const std::string data = rows(kBigRows, false);
+  for (int number : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
+    SCOPED_TRACE(strsignal(number));
+    Program run(data, Program::kTerminal, {"A.DAT", "-R2000"});
+    writeFile(run.file("A.FAC"), "earlier\n");
+    ASSERT_TRUE(run.readUntil("Iteration:1")) << tail(run.console);
+    run.signal(number);
+    run.finish();
+    EXPECT_EQ(run.killedBy, number);
+    EXPECT_EQ(std::memcmp(&run.before, &run.after, sizeof(termios)), 0) << "the terminal's settings were not restored";
+    EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT A.FAC B.DAT ");
+    EXPECT_EQ(readFile(run.file("A.FAC")), "earlier\n");
+  }
+}
+
+// Under a shell with job control: a job stopped with Ctrl+Z and sent on with
+// "bg" goes on in the background (it never takes the terminal there, which
+// would stop it again), and after "fg" a key cancels it once more.
+TEST(Terminal, StoppedJobGoesOnInTheBackgroundAndTakesTheKeyboardBackAfterFg) {
+  if (access("/dev/ptmx", R_OK | W_OK) != 0 || access("/bin/bash", X_OK) != 0) {
+    GTEST_SKIP() << "no pseudo-terminals or no bash on this machine";
+  }
+  TempDir dir;
+  writeFile(dir.file("A.DAT"), rows(kBigRows, false));
+  std::vector<std::string> env = cleanEnvironment();
+  env.push_back("PS1=$ ");
+  ChildProcess shell(ChildProcess::kTerminal, "/bin/bash", dir.path, {"--norc", "--noprofile", "-i"}, env);
+  ASSERT_TRUE(shell.readUntil("$ ")) << tail(shell.console);
+  // set -b: the shell reports a job's end (or stop) at once, not at the next prompt.
+  for (const char* passes : {"-R100", "-R5000"}) {
+    shell.type(std::string("set -b; ") + FUZZYART_BINARY + " A.DAT -Q " + passes + "\n");
+    ASSERT_TRUE(shell.readUntil("FuzzyArt algorithm.")) << tail(shell.console);
+    shell.type("\x1a");
+    ASSERT_TRUE(shell.readUntil("Stopped")) << tail(shell.console);
+    ASSERT_TRUE(shell.readUntil("$ ")) << tail(shell.console);
+    if (passes == std::string("-R100")) {
+      // The job's next report: that it is done, not "Stopped (tty output)".
+      shell.type("bg\n");
+      ASSERT_TRUE(shell.readUntil("$ ")) << tail(shell.console);
+      ASSERT_TRUE(shell.readUntil("[1]+  ")) << tail(shell.console);
+      ASSERT_TRUE(shell.readUntil("\n")) << tail(shell.console);
+      EXPECT_TRUE(shell.console.substr(shell.console.rfind("[1]+  ")).starts_with("[1]+  Done")) << tail(shell.console);
+    } else {
+      shell.type("bg\n");
+      ASSERT_TRUE(shell.readUntil("$ ")) << tail(shell.console);
+      shell.type("fg\n");
+      ASSERT_TRUE(shell.readUntil("-R5000\r\n")) << tail(shell.console);
+      shell.type("x");
+      ASSERT_TRUE(shell.readUntil("INFO: Program cancelled.")) << tail(shell.console);
+      shell.type("echo status=$?\n");
+      ASSERT_TRUE(shell.readUntil("status=1")) << tail(shell.console);
+    }
+  }
+  shell.type("exit\n");
+  shell.finish();
 }
 
 enum class Loop { kFirstPass, kSecondPass, kLearning, kRecall };

@@ -208,6 +208,19 @@ TEST(RecordFile, FailuresAreNeverReportedAsSuccess) {
   EXPECT_EQ(errorOf([&] { network.learn(rows); }), "Can't find/open file: " + dir.path + "\n\n");
   EXPECT_EQ(errorOf([&] { network.classify(rows, [](int64_t, int, std::span<const float>) {}); }),
             "Can't find/open file: " + dir.path + "\n\n");
+
+  // A file that holds other records than were written (another run wrote
+  // to it) fails as a read: fewer, more, or a piece of one.
+  const std::string bin = dir.file("R.BIN");
+  for (const size_t floats : {4, 6, 8, 7}) {
+    writeFile(bin, std::string(floats * sizeof(float), '\0'));
+    ASSERT_TRUE(rows.open(bin, 2));
+    rows.expectRecords(3);
+    const Network empty(NetworkParameters{}, 2);
+    EXPECT_EQ(errorOf([&] { empty.classify(rows, [](int64_t, int, std::span<const float>) {}); }),
+              floats == 6 ? "no error" : "Can't find/open file: " + bin + "\n\n")
+        << floats;
+  }
 }
 
 // The second pass reads the data file again; a file changed since the first

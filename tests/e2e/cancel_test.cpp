@@ -155,6 +155,8 @@ TEST(Terminal, StoppedJobGoesOnInTheBackgroundAndTakesTheKeyboardBackAfterFg) {
       ASSERT_TRUE(shell.readUntil("-R5000\r\n")) << tail(shell.console);
       shell.type("x");
       ASSERT_TRUE(shell.readUntil("INFO: Program cancelled.")) << tail(shell.console);
+      // Keys typed before the prompt would be discarded with the cancelling key.
+      ASSERT_TRUE(shell.readUntil("$ ")) << tail(shell.console);
       shell.type("echo status=$?\n");
       ASSERT_TRUE(shell.readUntil("status=1")) << tail(shell.console);
     }

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 #include <optional>
 #include <sstream>
 
@@ -123,11 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const int exitCode = runProgram(request);
   CHECK(exitCode == kExitNormal || exitCode == kExitUsageOrCancel || exitCode == kExitPanic);
   if (exitCode == kExitNormal && data) checkCompleteResults(settings);
-  // (Only when DATA.TXT is worked on once: an earlier complete run of it
-  // replaces its results rightly.)
-  const bool once = std::count(line.args.begin(), line.args.end(), "DATA.TXT") == 1 &&
-                    std::none_of(line.args.begin(), line.args.end(),
-                                 [](const std::string& a) { return a.find_first_of("*?") != std::string::npos; });
+  // (Only when DATA.TXT is the one data file: a complete earlier run of it
+  // replaces its results rightly, and a later data file may stop the run.)
+  std::vector<std::string> dataFiles;
+  std::copy_if(line.args.begin(), line.args.end(), std::back_inserter(dataFiles),
+               [](const std::string& a) { return !a.starts_with('-') && !a.starts_with('+'); });
+  const bool once = dataFiles == std::vector<std::string>{"DATA.TXT"};
   if (exitCode != kExitNormal && once) {
     std::ifstream stored("DATA.FAC", std::ios::binary);
     CHECK(std::string(std::istreambuf_iterator<char>(stored), {}) == (categories ? *categories : ""));

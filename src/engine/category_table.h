@@ -59,7 +59,8 @@ class CategoryTable {
 
   // Alpha plus the sum of category j's weights, summed in index order in
   // single precision. The array has room for every lane of every tile,
-  // rounded up to a multiple of 64 categories.
+  // rounded up to a multiple of 64 categories; past the last category it
+  // holds a value that is not a number.
   float denominator(int j) const { return denominators_[static_cast<size_t>(j)]; }
   const float* denominators() const { return denominators_.data(); }
   void refreshDenominator(int j);

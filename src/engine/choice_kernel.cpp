@@ -1,7 +1,9 @@
 #include "engine/choice_kernel.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace fuzzyart {

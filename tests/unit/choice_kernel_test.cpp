@@ -66,6 +66,7 @@ TEST(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
       }
       std::vector<float> input(static_cast<size_t>(length));
       std::generate(input.begin(), input.end(), [&] { return unit(rng); });
+      if (length >= 7) input[0] = -input[0];  // negative choice values, which never win
       std::vector<float> numerators, choices, second, unused;
       referenceChoice(w, input, alpha, numerators, choices);
       referenceChoice(w, w[0], alpha, second, unused);
@@ -88,7 +89,7 @@ TEST(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
         // The search with the threshold applied in the kernel, over all tiles
         // and over the second half only, and the selection from stored
         // numerators pick what the scalar search picks.
-        for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f}) {
+        for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f, std::nanf("")}) {
           const float inputSum = inputDenominator(alpha, input);
           const float threshold = matchThreshold(inputSum, vigilance);
           const int half = table->tileCount() / 2;

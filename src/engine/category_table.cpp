@@ -59,13 +59,6 @@ void CategoryTable::refreshDenominator(int j) {
   setDenominator(j, sum);
 }
 
-void CategoryTable::setDenominator(int j, float sum) {
-  denominators_[static_cast<size_t>(j)] = sum;
-  const uint8_t isZero = sum == 0.0f;
-  zeroDenominators_ += int{isZero} - int{zero_[static_cast<size_t>(j)]};
-  zero_[static_cast<size_t>(j)] = isZero;
-}
-
 bool CategoryTable::reserveNext() {
   if (count_ >= capacity_) return false;
   const size_t t = static_cast<size_t>(count_ / kLanes);

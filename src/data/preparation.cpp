@@ -10,6 +10,7 @@
 #include "base/reservation.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
+#include "data/scan_ahead.h"
 #include "fuzzyart/data.h"
 
 namespace fuzzyart {
@@ -41,8 +42,9 @@ void Preparation::measure(Observer* observer) {
   keptBlocks_.clear();
   kept_ = keepBudget_ > 0;
   size_t keptBytes = 0;
+  ScanAhead lines(data_);
   for (;;) {
-    const int32_t n = readDataRow(row.data(), data_, shape, observer);
+    const int32_t n = lines.next(row.data(), shape, observer);
     if (n == 0) break;
     reportRow(observer, RowLoop::kMeasure, counter_, 0);
     if (n < 0) failBadRow(name, counter_);
@@ -63,7 +65,7 @@ void Preparation::measure(Observer* observer) {
     ++counter_;
   }
   // A read error would silently end the data early.
-  if (data_.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
+  if (lines.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
   if (counter_ == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", name.c_str());
   columnCount_ = shape.columnCount;
   dataRows_ = counter_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -122,8 +123,15 @@ class Preparation {
 
   ColumnRanges ranges_;
   size_t keepBudget_ = 0;
-  bool kept_ = false;  // keptRows_ holds every row the first pass read
-  std::vector<std::vector<float>> keptRows_;
+  bool kept_ = false;  // keptBlocks_ hold every row the first pass read
+  struct FreeKept {
+    void operator()(float* values) const;
+  };
+  struct KeptBlock {
+    std::unique_ptr<float[], FreeKept> values;
+    size_t used = 0;  // floats filled, whole rows
+  };
+  std::vector<KeptBlock> keptBlocks_;
 };
 
 }  // namespace fuzzyart

@@ -36,6 +36,11 @@ class TextFile {
   // until the next call. False at the end of the file or when a read fails
   // (then failed() tells).
   bool nextLine(std::string_view& line);
+  // The next lines as one view: the whole lines the buffer holds, as many as
+  // fit in about `bytes` (at least one), or the last line of a file without
+  // a line feed. The reads are those nextLine would make for the same
+  // lines; the view stays valid until the next call.
+  bool nextLines(std::string_view& lines, size_t bytes);
   bool failed() const { return failed_; }
 
  private:

@@ -1,4 +1,8 @@
+#include <sys/mman.h>
+
 #include <cfloat>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -6,15 +10,26 @@
 #include "base/reservation.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
+#include "data/scan_ahead.h"
 #include "fuzzyart/data.h"
 
 namespace fuzzyart {
 
 namespace {
-// Kept values are held in blocks of this many floats, so that keeping them
-// never copies what is already kept.
+// Kept values are held in blocks of this many floats (4 MiB), so that keeping
+// them never copies what is already kept; each block asks for huge pages, as
+// the first touch of small ones costs more than the copy.
 constexpr size_t kKeptBlock = size_t{1} << 20;
+constexpr size_t kKeptAlignment = size_t{2} << 20;
+
+float* allocateKeptBlock() {
+  void* memory = std::aligned_alloc(kKeptAlignment, kKeptBlock * sizeof(float));
+  if (memory != nullptr) madvise(memory, kKeptBlock * sizeof(float), MADV_HUGEPAGE);
+  return static_cast<float*>(memory);
+}
 }  // namespace
+
+void Preparation::FreeKept::operator()(float* values) const { std::free(values); }
 
 Preparation::Preparation(TextFile& data, ScalingOptions options) : data_(data), options_(std::move(options)) {}
 
@@ -24,11 +39,12 @@ void Preparation::measure(Observer* observer) {
   std::vector<float> row(kRowBufferSize);
   RowShape shape;
   counter_ = 0;
-  keptRows_.clear();
+  keptBlocks_.clear();
   kept_ = keepBudget_ > 0;
   size_t keptBytes = 0;
+  ScanAhead lines(data_);
   for (;;) {
-    const int32_t n = readDataRow(row.data(), data_, shape, observer);
+    const int32_t n = lines.next(row.data(), shape, observer);
     if (n == 0) break;
     reportRow(observer, RowLoop::kMeasure, counter_, 0);
     if (n < 0) failBadRow(name, counter_);
@@ -49,7 +65,7 @@ void Preparation::measure(Observer* observer) {
     ++counter_;
   }
   // A read error would silently end the data early.
-  if (data_.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
+  if (lines.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
   if (counter_ == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", name.c_str());
   columnCount_ = shape.columnCount;
   dataRows_ = counter_;
@@ -61,20 +77,28 @@ void Preparation::measure(Observer* observer) {
 bool Preparation::keep(const float* row, size_t columns, size_t& keptBytes) {
   keptBytes += columns * sizeof(float);
   if (keptBytes > keepBudget_ || columns > kKeptBlock) {
-    keptRows_.clear();
-    keptRows_.shrink_to_fit();
+    keptBlocks_.clear();
+    keptBlocks_.shrink_to_fit();
     return false;
   }
-  try {
-    if (keptRows_.empty() || keptRows_.back().size() + columns > kKeptBlock) {
-      keptRows_.emplace_back().reserve(kKeptBlock);
+  if (keptBlocks_.empty() || keptBlocks_.back().used + columns > kKeptBlock) {
+    KeptBlock block{std::unique_ptr<float[], FreeKept>(allocateKeptBlock()), 0};
+    if (!block.values) {
+      keptBlocks_.clear();
+      keptBlocks_.shrink_to_fit();
+      return false;
     }
-    keptRows_.back().insert(keptRows_.back().end(), row, row + columns);
-  } catch (const std::bad_alloc&) {
-    keptRows_.clear();
-    keptRows_.shrink_to_fit();
-    return false;
+    try {
+      keptBlocks_.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+      keptBlocks_.clear();
+      keptBlocks_.shrink_to_fit();
+      return false;
+    }
   }
+  KeptBlock& last = keptBlocks_.back();
+  std::memcpy(last.values.get() + last.used, row, columns * sizeof(float));
+  last.used += columns;
   return true;
 }
 
@@ -90,10 +114,10 @@ void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer*
     // The rows as the first pass read them, with their reports and checks.
     const auto columns = static_cast<size_t>(columnCount_);
     int64_t dataRow = 0;
-    for (const std::vector<float>& block : keptRows_) {
-      for (size_t at = 0; at + columns <= block.size(); at += columns, ++dataRow) {
+    for (const KeptBlock& block : keptBlocks_) {
+      for (size_t at = 0; at + columns <= block.used; at += columns, ++dataRow) {
         reportRow(observer, RowLoop::kScale, counter_, 0);
-        scaleRecord(scaling, block.data() + at, record.data(), false, name, dataRow);
+        scaleRecord(scaling, block.values.get() + at, record.data(), false, name, dataRow);
         if (!out.write(record.data(), record.size())) {
           fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
         }

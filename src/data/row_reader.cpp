@@ -49,39 +49,90 @@ LineKind finishLine(const char* p, const char* end) {
 
 }  // namespace
 
-size_t convertFloat(std::string_view text, float& value) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  // from_chars also reads "-nan" and "-inf", whose letters no data line may
-  // hold: a number starts with a digit or "." after its sign.
-  const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
-  if (first == end || !((*first >= '0' && *first <= '9') || *first == '.')) return 0;
-  // Most values of a data file are short decimals without an exponent: their
-  // digits make an integer of at most 2^24 and at most 10 of them follow the
-  // point, so the integer and the power of ten are exact floats and one
-  // division rounds correctly (Clinger's fast path).
-  {
-    const char* p = first;
-    uint32_t mantissa = 0;
-    int digits = 0;
-    int fraction = 0;
-    for (; p < end && *p >= '0' && *p <= '9' && digits < 9; ++p, ++digits) mantissa = mantissa * 10 + (*p - '0');
-    if (p < end && *p == '.') {
-      for (++p; p < end && *p >= '0' && *p <= '9' && digits < 9; ++p, ++digits, ++fraction) {
-        mantissa = mantissa * 10 + (*p - '0');
-      }
-    }
-    const bool more = p < end && ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E');
-    if (digits > 0 && !more && mantissa <= (uint32_t{1} << 24) && fraction <= 10) {
-      static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-      const float magnitude = static_cast<float>(mantissa) / kPowers[fraction];
-      value = first != begin ? -magnitude : magnitude;
-      return static_cast<size_t>(p - begin);
+namespace {
+
+constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// readShortDecimal for a value that ends within the 8 bytes at first (or
+// right after them), all 8 of which exist: the digits are found and turned
+// into an integer a word at a time, without a loop over the characters.
+// Returns 0 for anything else, which the loop over the characters then
+// reads.
+inline size_t readEightBytes(const char* first, const char* end, uint32_t& mantissa, float& power) {
+  uint64_t word;
+  std::memcpy(&word, first, sizeof word);
+  // Byte k is the k-th character (little-endian). A digit becomes 0 to 9;
+  // a byte's top bit in nonDigits marks a character that is no digit.
+  const uint64_t x = word ^ 0x3030303030303030;
+  const uint64_t nonDigits = ((((x & 0xF0F0F0F0F0F0F0F0) >> 1) + 0x7878787878787878) |
+                              (((x & 0x0F0F0F0F0F0F0F0F) + 0x0606060606060606) << 3)) &
+                             0x8080808080808080;
+  if (nonDigits == 0) return 0;
+  const int whole = __builtin_ctzll(nonDigits) / 8;  // digits before the first other character
+  int fraction = 0;
+  size_t used = static_cast<size_t>(whole);
+  char next = first[whole];
+  if (next == '.') {
+    const uint64_t rest = nonDigits & ~(uint64_t{0x80} << (8 * whole));
+    if (rest != 0) {
+      fraction = __builtin_ctzll(rest) / 8 - whole - 1;
+      used = static_cast<size_t>(whole + 1 + fraction);
+      next = first[used];
+    } else {
+      fraction = 7 - whole;
+      used = 8;
+      next = first + 8 < end ? first[8] : ' ';
+      if (static_cast<unsigned char>(next - '0') < 10) return 0;
     }
   }
-  // fast_float's from_chars reads the grammar of std::from_chars, correctly
-  // rounded, at about twice its speed; out of range it gives infinity or the
-  // nearest subnormal or zero, as strtof does.
+  const int digits = whole + fraction;
+  if (digits == 0 || next == '.' || next == 'e' || next == 'E') return 0;
+  // The digits side by side (the point taken out), then right-aligned
+  // behind leading zeros as an 8-digit number.
+  const uint64_t wholeMask = (uint64_t{1} << (8 * whole)) - 1;
+  const uint64_t digitMask = (uint64_t{1} << (8 * digits)) - 1;
+  uint64_t v = ((x & wholeMask) | ((x >> 8) & digitMask & ~wholeMask)) << (8 * (8 - digits));
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x000000FF000000FF) * 0x000F424000000064) + (((v >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
+      32;
+  const auto m = static_cast<uint32_t>(v);
+  if (m > (uint32_t{1} << 24)) return 0;
+  mantissa = m;
+  power = kPowersOfTen[fraction];
+  return used;
+}
+
+// Most values of a data file are short decimals without an exponent: their
+// digits make an integer of at most 2^24 and at most 9 of them follow the
+// point, so the integer and the power of ten are exact floats and one
+// division rounds correctly (Clinger's fast path). Reads such a value at
+// text (after its sign) into its digits and power of ten and returns the
+// characters used, or 0 when the value is not of that form.
+inline size_t readShortDecimal(const char* first, const char* end, uint32_t& mantissa, float& power) {
+  if (end - first >= 8) {
+    if (const size_t used = readEightBytes(first, end, mantissa, power)) return used;
+  }
+  const char* p = first;
+  uint32_t m = 0;
+  int digits = 0;
+  int fraction = 0;
+  for (; p < end && static_cast<unsigned char>(*p - '0') < 10 && digits < 9; ++p, ++digits) m = m * 10 + (*p - '0');
+  if (p < end && *p == '.') {
+    for (++p; p < end && static_cast<unsigned char>(*p - '0') < 10 && digits < 9; ++p, ++digits, ++fraction) {
+      m = m * 10 + (*p - '0');
+    }
+  }
+  const bool more = p < end && (static_cast<unsigned char>(*p - '0') < 10 || *p == '.' || *p == 'e' || *p == 'E');
+  if (digits == 0 || more || m > (uint32_t{1} << 24)) return 0;
+  mantissa = m;
+  power = kPowersOfTen[fraction];
+  return static_cast<size_t>(p - first);
+}
+
+// The general case: fast_float's from_chars reads the grammar of
+// std::from_chars, correctly rounded, at about twice its speed; out of range
+// it gives infinity or the nearest subnormal or zero, as strtof does.
+size_t convertGeneral(const char* begin, const char* end, float& value) {
   auto [ptr, ec] = fast_float::from_chars(begin, end, value, fast_float::chars_format::general);
   if (ec == std::errc::invalid_argument) return 0;
   if (ec == std::errc::result_out_of_range) {
@@ -93,10 +144,54 @@ size_t convertFloat(std::string_view text, float& value) {
   return static_cast<size_t>(ptr - begin);
 }
 
-LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
-  const char* p = line.data();
-  const char* end = p + line.size();
-  count = 0;
+// A number starts with a digit or "." after its sign: from_chars also reads
+// "-nan" and "-inf", whose letters no data line may hold.
+inline bool startsNumber(const char* first, const char* end) {
+  return first < end && (static_cast<unsigned char>(*first - '0') < 10 || *first == '.');
+}
+
+}  // namespace
+
+size_t convertFloat(std::string_view text, float& value) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  const char* first = begin < end && *begin == '-' ? begin + 1 : begin;
+  if (!startsNumber(first, end)) return 0;
+  uint32_t mantissa;
+  float power;
+  if (const size_t used = readShortDecimal(first, end, mantissa, power)) {
+    const float magnitude = static_cast<float>(mantissa) / power;
+    value = first != begin ? -magnitude : magnitude;
+    return static_cast<size_t>(first - begin) + used;
+  }
+  return convertGeneral(begin, end, value);
+}
+
+namespace {
+
+// The divisions of a line's short decimals, made a few at a time in one
+// loop that the compiler turns into vector divisions (each quotient is the
+// same IEEE division): values[from + k] holds the signed digits until then,
+// divisors[k] the power of ten (1 for a value converted whole).
+struct PendingDivisions {
+  static constexpr int kRoom = 16;
+  float divisors[kRoom];
+  int count = 0;
+  int from = 0;
+
+  void finish(float* values) {
+    float* v = values + from;
+    for (int k = 0; k < count; ++k) v[k] = v[k] / divisors[k];
+    from += count;
+    count = 0;
+  }
+  void add(float* values, float divisor) {
+    divisors[count++] = divisor;
+    if (count == kRoom) finish(values);
+  }
+};
+
+LineKind scanValues(const char* p, const char* end, float* values, int32_t& count, PendingDivisions& pending) {
   for (;;) {
     // Find where the next value begins: a digit, "-" or ".".
     while (p < end && kChars[*p] != kValueStart) {
@@ -106,17 +201,33 @@ LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
       ++p;
     }
     if (p == end) return LineKind::kValues;
-    float value;
-    size_t used = convertFloat(std::string_view(p, static_cast<size_t>(end - p)), value);
-    if (used == 0) return finishLine(p, end);  // a "-" or "." that begins no number ends the row
-    // A value beyond single precision would poison the ranges in silence.
-    if (std::isinf(value)) {
-      LineKind rest = finishLine(p + used, end);
-      return rest == LineKind::kComment ? rest : LineKind::kBad;
+    const char* first = *p == '-' ? p + 1 : p;
+    if (!startsNumber(first, end)) return finishLine(p, end);  // a "-" or "." that begins no number ends the row
+    uint32_t mantissa;
+    float power;
+    if (const size_t used = readShortDecimal(first, end, mantissa, power)) {
+      if (count < kMaxInputLength) {
+        const float digits = static_cast<float>(mantissa);
+        values[count] = first != p ? -digits : digits;
+        pending.add(values, power);
+      }
+      p = first + used;
+    } else {
+      float value;
+      const size_t whole = convertGeneral(p, end, value);
+      if (whole == 0) return finishLine(p, end);
+      // A value beyond single precision would poison the ranges in silence.
+      if (std::isinf(value)) {
+        LineKind rest = finishLine(p + whole, end);
+        return rest == LineKind::kComment ? rest : LineKind::kBad;
+      }
+      if (count < kMaxInputLength) {
+        values[count] = value;
+        pending.add(values, 1.0f);
+      }
+      p += whole;
     }
-    if (count < kMaxInputLength) values[count] = value;
     if (count < INT32_MAX) ++count;
-    p += used;
     // Text glued to a value is passed over up to the next separator.
     while (p < end && kChars[*p] != kSeparator) {
       CharClass c = kChars[*p];
@@ -125,6 +236,16 @@ LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
       ++p;
     }
   }
+}
+
+}  // namespace
+
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
+  count = 0;
+  PendingDivisions pending;
+  const LineKind kind = scanValues(line.data(), line.data() + line.size(), values, count, pending);
+  pending.finish(values);
+  return kind;
 }
 
 int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* observer) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -95,6 +96,32 @@ bool TextFile::nextLine(std::string_view& line) {
   if (failed_ || begin_ == end_) return false;
   // The last line of a file without a line feed.
   line = std::string_view(base + begin_, end_ - begin_);
+  begin_ = end_;
+  return true;
+}
+
+bool TextFile::nextLines(std::string_view& lines, size_t bytes) {
+  const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
+  size_t searchFrom = begin_;
+  for (;;) {
+    // The last line feed within the first `bytes`, else the first one after.
+    const size_t limit = std::min(end_, std::max(begin_ + bytes, searchFrom));
+    const void* feed = memrchr(base + searchFrom, '\n', limit - searchFrom);
+    if (feed == nullptr) feed = std::memchr(base + limit, '\n', end_ - limit);
+    if (feed != nullptr) {
+      size_t stop = static_cast<size_t>(static_cast<const char*>(feed) - base) + 1;
+      lines = std::string_view(base + begin_, stop - begin_);
+      begin_ = stop;
+      return true;
+    }
+    size_t scanned = end_ - begin_;
+    bool more = fill();
+    base = memory_ != nullptr ? memory_->data() : buffer_.data();
+    if (!more) break;
+    searchFrom = begin_ + scanned;
+  }
+  if (failed_ || begin_ == end_) return false;
+  lines = std::string_view(base + begin_, end_ - begin_);
   begin_ = end_;
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "base/reservation.h"
@@ -58,13 +59,6 @@ void CategoryTable::refreshDenominator(int j) {
   setDenominator(j, sum);
 }
 
-void CategoryTable::setDenominator(int j, float sum) {
-  denominators_[static_cast<size_t>(j)] = sum;
-  const uint8_t isZero = sum == 0.0f;
-  zeroDenominators_ += int{isZero} - int{zero_[static_cast<size_t>(j)]};
-  zero_[static_cast<size_t>(j)] = isZero;
-}
-
 bool CategoryTable::reserveNext() {
   if (count_ >= capacity_) return false;
   const size_t t = static_cast<size_t>(count_ / kLanes);
@@ -72,8 +66,10 @@ bool CategoryTable::reserveNext() {
     AlignedFloats tile = allocateAligned(static_cast<size_t>(length_) * kLanes);
     if (!tile) return false;
     tiles_.push_back(std::move(tile));
-    // Room to a multiple of 64 categories, as the kernel's selection reads.
-    denominators_.resize((tiles_.size() * kLanes + 63) / 64 * 64, 0.0f);
+    // Room to a multiple of 64 categories, as the kernel's selection reads;
+    // the lanes past the last category are not a number, so that the
+    // search's choice values there never compete.
+    denominators_.resize((tiles_.size() * kLanes + 63) / 64 * 64, std::numeric_limits<float>::quiet_NaN());
     zero_.resize(tiles_.size() * kLanes, 0);
   } else {
     for (int i = 0; i < length_; ++i) setWeight(count_, i, 0.0f);

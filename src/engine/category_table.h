@@ -59,12 +59,25 @@ class CategoryTable {
 
   // Alpha plus the sum of category j's weights, summed in index order in
   // single precision. The array has room for every lane of every tile,
-  // rounded up to a multiple of 64 categories.
+  // rounded up to a multiple of 64 categories; past the last category it
+  // holds a value that is not a number.
   float denominator(int j) const { return denominators_[static_cast<size_t>(j)]; }
   const float* denominators() const { return denominators_.data(); }
   void refreshDenominator(int j);
   // Sets category j's denominator to a sum made as refreshDenominator makes it.
-  void setDenominator(int j, float sum);
+  void setDenominator(int j, float sum) {
+    denominators_[static_cast<size_t>(j)] = sum;
+    noteDenominator(j, sum);
+  }
+  // setDenominator for a caller that has put the sum into
+  // denominatorStore()[j] itself (the learning update stores whole vectors,
+  // which the next search loads straight from the store).
+  float* denominatorStore() { return denominators_.data(); }
+  void noteDenominator(int j, float sum) {
+    const uint8_t isZero = sum == 0.0f;
+    zeroDenominators_ += int{isZero} - int{zero_[static_cast<size_t>(j)]};
+    zero_[static_cast<size_t>(j)] = isZero;
+  }
   // True when some category's denominator is zero (positive or negative).
   bool anyZeroDenominator() const { return zeroDenominators_ > 0; }
 

@@ -1,7 +1,9 @@
 #include "engine/choice_kernel.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace fuzzyart {
@@ -35,6 +37,9 @@ void numerators(const CategoryTable& table, int firstTile, int endTile, const fl
 Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
   return selectBody<V16, VI16>(numerators, denominators, count, threshold);
 }
+void update(CategoryTable& table, int winner, const float* input, float beta, float oneMinusBeta) {
+  updateBody<V16, VI16>(table, winner, input, beta, oneMinusBeta);
+}
 }  // namespace avx512
 #pragma GCC pop_options
 
@@ -55,6 +60,9 @@ void numerators(const CategoryTable& table, int firstTile, int endTile, const fl
 Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
   return selectBody<V8, VI8>(numerators, denominators, count, threshold);
 }
+void update(CategoryTable& table, int winner, const float* input, float beta, float oneMinusBeta) {
+  updateBody<V8, VI8>(table, winner, input, beta, oneMinusBeta);
+}
 }  // namespace avx2
 #pragma GCC pop_options
 
@@ -73,6 +81,9 @@ void numerators(const CategoryTable& table, int firstTile, int endTile, const fl
 Candidate select(const float* numerators, const float* denominators, int count, float threshold) {
   return selectBody<V4, VI4>(numerators, denominators, count, threshold);
 }
+void update(CategoryTable& table, int winner, const float* input, float beta, float oneMinusBeta) {
+  updateBody<V4, VI4>(table, winner, input, beta, oneMinusBeta);
+}
 }  // namespace baseline
 
 // The AVX-512 variant uses the foundation with the DQ, BW and VL extensions
@@ -86,9 +97,11 @@ bool avx512Supported() {
 const ChoiceKernelTarget* buildTargets() {
   __builtin_cpu_init();
   static const ChoiceKernelTarget targets[] = {
-      {"avx512", avx512::kernel, avx512::search, avx512::numerators, avx512::select, avx512Supported()},
-      {"avx2", avx2::kernel, avx2::search, avx2::numerators, avx2::select, __builtin_cpu_supports("avx2") != 0},
-      {"sse2", baseline::kernel, baseline::search, baseline::numerators, baseline::select, true},
+      {"avx512", avx512::kernel, avx512::search, avx512::numerators, avx512::select, avx512::update,
+       avx512Supported()},
+      {"avx2", avx2::kernel, avx2::search, avx2::numerators, avx2::select, avx2::update,
+       __builtin_cpu_supports("avx2") != 0},
+      {"sse2", baseline::kernel, baseline::search, baseline::numerators, baseline::select, baseline::update, true},
   };
   return targets;
 }

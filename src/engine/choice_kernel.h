@@ -82,6 +82,13 @@ using BatchKernelFn = void (*)(const CategoryTable& table, int firstTile, int en
 using SelectKernelFn = Candidate (*)(const float* numerators, const float* denominators, int count, float threshold);
 inline constexpr int kSelectStep = 64;
 
+// resonance.h's learnInput: the winner's weights are rewritten as whole
+// vectors of the search's width, so that the next row's search loads them
+// straight from the stores instead of waiting for single floats to reach
+// the cache.
+using UpdateKernelFn = void (*)(CategoryTable& table, int winner, const float* input, float beta,
+                                float oneMinusBeta);
+
 // One compiled variant of the kernel and whether this processor can run it.
 struct ChoiceKernelTarget {
   const char* name;
@@ -89,6 +96,7 @@ struct ChoiceKernelTarget {
   SearchKernelFn search;
   BatchKernelFn numerators;
   SelectKernelFn select;
+  UpdateKernelFn update;
   bool supported;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "engine/choice_kernel.h"
 #include "engine/learning.h"
 #include "engine/resonance.h"
 
@@ -17,7 +18,10 @@ namespace fuzzyart {
 
 namespace {
 
+// Rows per block: at least 2048, and about a megabyte of short rows, so
+// that the threads a block starts are few.
 constexpr size_t kRowsPerBlock = 2048;
+constexpr size_t kFloatsPerBlock = size_t{1} << 18;
 #ifdef FUZZYART_PLAIN_ENGINE
 constexpr int kMaxThreads = 1;  // the plain build is the one-thread baseline
 #else
@@ -31,6 +35,7 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
                    float vigilance, ChoiceScratch& scratch, RowDecision* decisions) {
   size_t k = first;
 #ifndef FUZZYART_PLAIN_ENGINE
+  MatchThresholds thresholds(vigilance);
   if (worthBatching(table, kBatchFloats) && !table.anyZeroDenominator()) {
     // Past the first-level cache: the numerators of a batch of rows at
     // once, each weight loaded once for the batch.
@@ -48,17 +53,32 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
         const float inputSum = inputDenominator(table.alpha(), input);
         if (std::isfinite(inputSum) && inputSum > 0.0f) {
           decisions[k + r].search =
-              selectWinner(out[r], table.denominators(), table.count(), matchThreshold(inputSum, vigilance));
+              selectWinner(out[r], table.denominators(), table.count(), thresholds.of(inputSum));
         } else {
           decisions[k + r] = classifyRow(table, input, vigilance, scratch);
         }
       }
     }
   }
-#endif
+  // classifyRow's search, with the threshold remembered for the last sum.
+  const SearchKernelFn kernel = activeChoiceKernel().search;
+  const bool zeroDenominator = table.anyZeroDenominator();
+  for (; k < last; ++k) {
+    const std::span<const float> input(rows + k * length, length);
+    const float inputSum = inputDenominator(table.alpha(), input);
+    if (!zeroDenominator && std::isfinite(inputSum) && inputSum > 0.0f) {
+      const Candidate best = kernel(table, 0, table.tileCount(), input.data(), thresholds.of(inputSum));
+      decisions[k] = RowDecision{};
+      if (best.category >= 0) decisions[k].search = {SearchOutcome::kResonance, best.category};
+    } else {
+      decisions[k] = classifyRow(table, input, vigilance, scratch);
+    }
+  }
+#else
   for (; k < last; ++k) {
     decisions[k] = classifyRow(table, std::span<const float>(rows + k * length, length), vigilance, scratch);
   }
+#endif
 }
 
 [[noreturn]] void failDivision(const char* label) {
@@ -96,16 +116,17 @@ int classifyOne(const CategoryTable& table, std::span<const float> input, float 
 void classifyRows(const CategoryTable& table, RowSource& rows, float vigilance, const RowCallback& accept,
                   Observer* observer, int threads) {
   const size_t length = rows.length();
+  const size_t rowsPerBlock = std::max(kRowsPerBlock, kFloatsPerBlock / std::max<size_t>(1, length));
   const double work = double(table.count()) * double(length) * double(kRowsPerBlock);
   int wanted = threads > 0 ? threads : usableCores();
   wanted = std::clamp(std::min<int>(wanted, static_cast<int>(work / kWorkPerThread)), 1, kMaxThreads);
   std::vector<ChoiceScratch> scratch(static_cast<size_t>(wanted));
   for (auto& s : scratch) s.ensure(table.count());
-  std::vector<RowDecision> decisions(kRowsPerBlock);
+  std::vector<RowDecision> decisions(rowsPerBlock);
   int64_t row = 0;
   rows.rewind();
   const float* block = nullptr;
-  while (size_t delivered = rows.next(kRowsPerBlock, block)) {
+  while (size_t delivered = rows.next(rowsPerBlock, block)) {
     // Rows are independent: classify the block first (on several cores when
     // it pays), then report them one by one in row order, so that what the
     // caller sees is the same as row-by-row work.

@@ -114,7 +114,21 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
   int64_t row = 0;
   rows.rewind();
   const float* block = nullptr;
+#ifndef FUZZYART_PLAIN_ENGINE
+  const SearchKernelFn kernel = activeChoiceKernel().search;
+  MatchThresholds thresholds(p.vigilance);
+  // The input sums of a block, summed before its rows are learnt: they do
+  // not depend on the table, so they stay off the chain from one row's
+  // winner to the next row's search.
+  std::vector<float> inputSums(kRowsPerBlock);
+#endif
   while (size_t delivered = rows.next(kRowsPerBlock, block)) {
+#ifndef FUZZYART_PLAIN_ENGINE
+    if (inputSums.size() < delivered) inputSums.resize(delivered);
+    for (size_t k = 0; k < delivered; ++k) {
+      inputSums[k] = inputDenominator(table.alpha(), std::span<const float>(block + k * length, length));
+    }
+#endif
     for (size_t k = 0; k < delivered;) {
 #ifndef FUZZYART_PLAIN_ENGINE
       // Weights past a core's first-level cache: the rows' numerators are
@@ -126,12 +140,12 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
           std::span<const float> input(block + k * length, length);
           reportRow(observer, RowLoop::kLearn, row, table.count());
           scratch.ensure(table.count());
-          const float inputSum = inputDenominator(table.alpha(), input);
+          const float inputSum = inputSums[k];
           RowDecision decision;
           if (table.anyZeroDenominator() || !(std::isfinite(inputSum) && inputSum > 0.0f)) {
             decision = classifyRow(table, input, p.vigilance, scratch);
           } else {
-            decision.search = batch.decide(table, r, input, matchThreshold(inputSum, p.vigilance));
+            decision.search = batch.decide(table, r, input, thresholds.of(inputSum));
           }
           applyDecision(table, decision, input, p, oneMinusBeta, observer);
           if (decision.search.outcome == SearchOutcome::kResonance) batch.changed(decision.search.winner);
@@ -144,6 +158,18 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
       reportRow(observer, RowLoop::kLearn, row, table.count());
       if (table.count() == 0) {
         commitCategory(table, input, observer);
+#ifndef FUZZYART_PLAIN_ENGINE
+      } else if (const float inputSum = inputSums[k];
+                 !table.anyZeroDenominator() && std::isfinite(inputSum) && inputSum > 0.0f) {
+        // classifyRow's search, with the sum and threshold at hand.
+        const float threshold = thresholds.of(inputSum);
+        const Candidate best = shared.sharesRowsOf(table)
+                                   ? shared.search(table, input.data(), threshold)
+                                   : kernel(table, 0, table.tileCount(), input.data(), threshold);
+        RowDecision decision;
+        if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
+        applyDecision(table, decision, input, p, oneMinusBeta, observer);
+#endif
       } else {
         scratch.ensure(table.count());
         applyDecision(table, classifyRow(table, input, p.vigilance, scratch, team), input, p, oneMinusBeta,

@@ -91,6 +91,9 @@ SearchResult selectWinner(const float* numerators, const float* denominators, in
 #endif
 
 void learnInput(CategoryTable& table, int winner, std::span<const float> input, float beta, float oneMinusBeta) {
+#ifndef FUZZYART_PLAIN_ENGINE
+  activeChoiceKernel().update(table, winner, input.data(), beta, oneMinusBeta);
+#else
   const double b = beta;
   const double keep = oneMinusBeta;
   constexpr size_t kStride = CategoryTable::kLanes;
@@ -104,6 +107,7 @@ void learnInput(CategoryTable& table, int winner, std::span<const float> input, 
     denominator += updated;
   }
   table.setDenominator(winner, denominator);
+#endif
 }
 
 }  // namespace fuzzyart

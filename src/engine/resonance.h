@@ -3,7 +3,9 @@
 // turn their outcomes into messages.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "engine/category_table.h"
@@ -35,6 +37,26 @@ struct SearchResult {
 // input sum: the quotient grows with the numerator, so the test is
 // "numerator >= threshold", exactly.
 float matchThreshold(float inputSum, float vigilance);
+
+// matchThreshold for one vigilance, remembered for the last input sum: rows
+// of one table often share their sum (complement coding makes it the input
+// length, near enough), and the threshold costs a few divisions in a row.
+class MatchThresholds {
+ public:
+  explicit MatchThresholds(float vigilance) : vigilance_(vigilance) {}
+  float of(float inputSum) {
+    if (!(inputSum == sum_) || std::signbit(inputSum) != std::signbit(sum_)) {
+      sum_ = inputSum;
+      threshold_ = matchThreshold(inputSum, vigilance_);
+    }
+    return threshold_;
+  }
+
+ private:
+  float vigilance_;
+  float sum_ = std::numeric_limits<float>::quiet_NaN();  // equal to no sum
+  float threshold_ = 0.0f;
+};
 
 // The categories compete in order of decreasing choice value, the lower index
 // first on equal values; only choice values of 0 or more are tested, and the

@@ -16,10 +16,6 @@ namespace fuzzyart {
 
 namespace {
 
-// Choice work (categories times input length) that a chunk must carry to be
-// worth a thread: a row handed to a helper costs a few hundred nanoseconds
-// of cache-line traffic between the cores.
-constexpr int64_t kWorkPerChunk = 16384;
 constexpr int kMaxChunks = 16;
 // Pauses a helper spins for the next row before it sleeps (some tens of
 // microseconds), and that the caller spins for a chunk still being computed

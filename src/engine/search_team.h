@@ -11,6 +11,7 @@
 // thread claims every chunk that is still free.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -21,6 +22,11 @@ namespace fuzzyart {
 
 class SearchTeam final : public TileSearch {
  public:
+  // Choice work (categories times input length) that a chunk must carry to
+  // be worth a thread: a row handed to a helper costs a few hundred
+  // nanoseconds of cache-line traffic between the cores.
+  static constexpr int64_t kWorkPerChunk = 16384;
+
   // threads: the most threads a row may use, this one included.
   explicit SearchTeam(int threads);
   ~SearchTeam();
@@ -28,6 +34,11 @@ class SearchTeam final : public TileSearch {
   SearchTeam& operator=(const SearchTeam&) = delete;
 
   Candidate search(const CategoryTable& table, const float* input, float threshold) override;
+  // Whether search() would share a row of this table among threads (else it
+  // runs the kernel on this thread alone).
+  bool sharesRowsOf(const CategoryTable& table) const {
+    return threads_ > 1 && table.tileCount() > 1 && int64_t{table.count()} * table.length() >= 2 * kWorkPerChunk;
+  }
   // The numerators of a batch of rows (choice_kernel.h's BatchKernelFn over
   // every tile), shared the same way.
   void sweep(const CategoryTable& table, const float* const* inputs, int rows, float* const* out);

@@ -66,6 +66,7 @@ TEST(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
       }
       std::vector<float> input(static_cast<size_t>(length));
       std::generate(input.begin(), input.end(), [&] { return unit(rng); });
+      if (length >= 7) input[0] = -input[0];  // negative choice values, which never win
       std::vector<float> numerators, choices, second, unused;
       referenceChoice(w, input, alpha, numerators, choices);
       referenceChoice(w, w[0], alpha, second, unused);
@@ -88,7 +89,7 @@ TEST(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
         // The search with the threshold applied in the kernel, over all tiles
         // and over the second half only, and the selection from stored
         // numerators pick what the scalar search picks.
-        for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f}) {
+        for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f, std::nanf("")}) {
           const float inputSum = inputDenominator(alpha, input);
           const float threshold = matchThreshold(inputSum, vigilance);
           const int half = table->tileCount() / 2;
@@ -197,22 +198,29 @@ TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
 
 TEST(Learning, UpdateIsComputedInDoubleAndRoundedOnce) {
   // Values where single-precision steps, or a fused multiply-add, round
-  // differently from the double computation.
-  const Weights w = {{0.0631249994f, 0.3f, 0.362968743f}};
-  const auto table = fillTable(w, 0.0f);
+  // differently from the double computation; category 21 (a lane of the
+  // second tile) learns, in every target, and no other category changes.
+  const Weights w(30, {0.0631249994f, 0.3f, 0.362968743f});
   const std::vector<float> input = {0.0154687501f, 0.9f, 0.0154687501f};
   const float beta = 0.3f;
   const float keep = 1.0f - beta;
-  learnInput(*table, 0, input, beta, keep);
-  int differsFromSingle = 0;
-  for (int i = 0; i < 3; ++i) {
-    const float m = std::min(input[i], w[0][i]);
-    const float exact = static_cast<float>(double{beta} * m + double{keep} * w[0][i]);
-    EXPECT_EQ(std::bit_cast<uint32_t>(table->weight(0, i)), std::bit_cast<uint32_t>(exact)) << i;
-    differsFromSingle += beta * m + keep * w[0][i] != exact && std::fma(beta, m, keep * w[0][i]) != exact;
+  for (const auto& target : choiceKernelTargets()) {
+    if (!target.supported) continue;
+    const auto table = fillTable(w, 0.0f);
+    target.update(*table, 21, input.data(), beta, keep);
+    int differsFromSingle = 0;
+    for (int i = 0; i < 3; ++i) {
+      const float m = std::min(input[i], w[0][i]);
+      const float exact = static_cast<float>(double{beta} * m + double{keep} * w[0][i]);
+      EXPECT_EQ(std::bit_cast<uint32_t>(table->weight(21, i)), std::bit_cast<uint32_t>(exact)) << target.name << i;
+      EXPECT_EQ(table->weight(20, i), w[0][i]);
+      EXPECT_EQ(table->weight(22, i), w[0][i]);
+      differsFromSingle += beta * m + keep * w[0][i] != exact && std::fma(beta, m, keep * w[0][i]) != exact;
+    }
+    EXPECT_GT(differsFromSingle, 0) << "the case no longer tells double from single arithmetic";
+    EXPECT_EQ(table->denominator(21), (0.0f + table->weight(21, 0)) + table->weight(21, 1) + table->weight(21, 2));
+    EXPECT_EQ(table->denominator(20), table->denominator(22));
   }
-  EXPECT_GT(differsFromSingle, 0) << "the case no longer tells double from single arithmetic";
-  EXPECT_EQ(table->denominator(0), (0.0f + table->weight(0, 0)) + table->weight(0, 1) + table->weight(0, 2));
 }
 
 }  // namespace

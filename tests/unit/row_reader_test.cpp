@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
+#include "data/scan_ahead.h"
 #include "e2e/child_process.h"
 #include "fuzzyart/data.h"
 
@@ -108,6 +110,43 @@ TEST(ReadDataRow, LinesOfAnyLengthAreReadWhole) {
     EXPECT_EQ(readDataFile(dir.file("rows")).values, (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}))
         << last;
   }
+}
+
+// Reading ahead on a second thread, in blocks, gives the rows, the values,
+// the mismatch reports and the end of reading line by line.
+TEST(ReadDataRow, ScanAheadGivesTheRowsOfReadingLineByLine) {
+  std::string text;
+  for (int i = 0; i < 60'000; ++i) {
+    text += std::to_string(i % 997) + ".25 -" + std::to_string(i) + "e-3 7\n" + (i % 999 == 0 ? "! note\n" : "");
+  }
+  text += "1 2\n" + std::string(300'000, ' ') + "4 5 6\n\n9 9 9\n";  // a mismatch, a long line, the end
+  testing::TempDir dir;
+  testing::writeFile(dir.file("rows"), text);
+  struct Told : Observer {
+    void onRowMismatch(std::string_view line, int, int) override { lines += line; }
+    std::string lines;
+  } told[2];
+  std::vector<float> rows[2];
+  bool failed[2];
+  for (int way = 0; way < 2; ++way) {
+    TextFile in;
+    ASSERT_TRUE(in.open(dir.file("rows")));
+    std::optional<ScanAhead> ahead;
+    if (way == 1) ahead.emplace(in);
+    RowShape shape;
+    std::vector<float> row(kRowBufferSize);
+    for (int32_t n = 1; n != 0;) {
+      n = way == 0 ? readDataRow(row.data(), in, shape, &told[way]) : ahead->next(row.data(), shape, &told[way]);
+      rows[way].push_back(static_cast<float>(n));
+      rows[way].insert(rows[way].end(), row.begin(), row.begin() + (n >= 0 ? n + 1 : 0));
+    }
+    failed[way] = way == 0 ? in.failed() : ahead->failed();
+  }
+  EXPECT_EQ(rows[1].size(), 60'001 * 5 + 3);
+  EXPECT_TRUE(rows[1] == rows[0]);
+  EXPECT_EQ(told[1].lines, "1 2\n");
+  EXPECT_EQ(told[0].lines, told[1].lines);
+  EXPECT_EQ(failed[1], failed[0]);
 }
 
 TEST(ReadDataRow, ValuesBeyond8192AreCountedButNotStored) {

@@ -1,0 +1,198 @@
+#include "data/scan_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+namespace fuzzyart {
+
+namespace {
+// Blocks read ahead of the caller's, and the text of a block: enough to
+// keep the helper busy, and little memory to touch for the first time.
+constexpr size_t kBlocksAhead = 2;
+constexpr size_t kBlockBytes = size_t{256} << 10;
+}  // namespace
+
+ScanAhead::ScanAhead(TextFile& in) : in_(in) {
+  // A file in memory is one block: nothing to share.
+  if (in_.descriptor() < 0) return;
+  try {
+    helper_ = std::thread([this] { helperLoop(); });
+  } catch (const std::system_error&) {
+    // No second thread: the caller reads and scans every block.
+  }
+}
+
+ScanAhead::~ScanAhead() {
+  if (!helper_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  helper_.join();
+}
+
+bool ScanAhead::readBlock(std::unique_lock<std::mutex>& lock) {
+  reading_ = true;
+  std::unique_ptr<Block> block;
+  if (free_.empty()) {
+    block = std::make_unique<Block>();
+  } else {
+    block = std::move(free_.back());
+    free_.pop_back();
+  }
+  lock.unlock();
+  std::string_view text;
+  const bool got = in_.nextLines(text, kBlockBytes);
+  try {
+    block->text.assign(got ? text : std::string_view());
+  } catch (...) {
+    lock.lock();
+    reading_ = false;
+    throw;
+  }
+  block->last = !got;
+  block->failed = !got && in_.failed();
+  block->state = Block::kRead;
+  lock.lock();
+  reading_ = false;
+  ended_ = !got;
+  blocks_.push_back(std::move(block));
+  changed_.notify_all();
+  return got;
+}
+
+void ScanAhead::scan(Block& block) {
+  block.lines.clear();
+  const char* const text = block.text.data();
+  const char* p = text;
+  const char* const end = p + block.text.size();
+  // A value takes two characters at least (a digit and what ends it), so
+  // the block's values fit in half its length, plus a line's worth.
+  const size_t room = block.text.size() / 2 + kRowBufferSize;
+  if (block.room < room) {
+    block.values.reset();
+    block.values.reset(new float[room]);
+    block.room = room;
+  }
+  size_t at = 0;
+  while (p < end) {
+    const void* feed = std::memchr(p, '\n', static_cast<size_t>(end - p));
+    const size_t length = feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - p) + 1
+                                          : static_cast<size_t>(end - p);
+    int32_t count = 0;
+    const LineKind kind = scanDataLine(std::string_view(p, length), block.values.get() + at, count);
+    if (kind != LineKind::kComment) {
+      block.lines.push_back({static_cast<size_t>(p - text), length, count, kind});
+      if (kind == LineKind::kValues) at += static_cast<size_t>(std::min(count, kMaxInputLength));
+    }
+    p += length;
+  }
+}
+
+void ScanAhead::helperLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stop_ && !error_) {
+    try {
+      if (!reading_ && !ended_ && blocks_.size() < kBlocksAhead) {
+        readBlock(lock);
+        continue;
+      }
+      auto unscanned = std::find_if(blocks_.begin(), blocks_.end(),
+                                    [](const std::unique_ptr<Block>& b) { return b->state == Block::kRead; });
+      if (unscanned != blocks_.end()) {
+        Block& block = **unscanned;
+        block.state = Block::kScanning;
+        lock.unlock();
+        try {
+          scan(block);
+        } catch (...) {
+          lock.lock();
+          block.state = Block::kRead;  // the caller scans it again and meets the failure itself
+          throw;
+        }
+        lock.lock();
+        block.state = Block::kScanned;
+        changed_.notify_all();
+        continue;
+      }
+    } catch (...) {
+      // Memory the helper could not have: the caller finds out where it
+      // would have found out alone, or from the error.
+      error_ = std::current_exception();
+      changed_.notify_all();
+      return;
+    }
+    changed_.wait(lock);
+  }
+}
+
+int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
+  for (;;) {
+    if (current_ && nextLine_ < current_->lines.size()) break;
+    if (current_ && current_->last) {
+      values[0] = 0.0f;
+      failed_ = current_->failed;
+      return 0;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (current_) {
+      free_.push_back(std::move(current_));
+      changed_.notify_all();
+    }
+    for (;;) {
+      if (!blocks_.empty()) {
+        Block& block = *blocks_.front();
+        if (block.state == Block::kScanned) break;
+        if (block.state == Block::kRead) {
+          block.state = Block::kScanning;
+          lock.unlock();
+          try {
+            scan(block);
+          } catch (...) {
+            lock.lock();
+            block.state = Block::kRead;
+            throw;
+          }
+          lock.lock();
+          block.state = Block::kScanned;
+          break;
+        }
+      } else if (error_ && !reading_) {
+        std::rethrow_exception(error_);
+      } else if (!reading_ && !ended_) {
+        readBlock(lock);
+        continue;
+      }
+      changed_.wait(lock);
+    }
+    current_ = std::move(blocks_.front());
+    blocks_.pop_front();
+    nextLine_ = 0;
+    nextValue_ = 0;
+    changed_.notify_all();
+  }
+  // readDataRow's checks on the scanned line.
+  const Line& line = current_->lines[nextLine_++];
+  if (line.kind == LineKind::kBad) return -2;
+  const int32_t count = line.count;
+  const int32_t stored = std::min(count, kMaxInputLength);
+  std::memcpy(values, current_->values.get() + nextValue_, static_cast<size_t>(stored) * sizeof(float));
+  nextValue_ += static_cast<size_t>(stored);
+  values[stored] = 0.0f;
+  if (shape.variableCount != 0 && count != 0 && count != shape.columnCount) {
+    if (observer != nullptr) {
+      observer->onRowMismatch(std::string_view(current_->text.data() + line.begin, line.length), count,
+                              shape.columnCount);
+    }
+    return -1;
+  }
+  if (shape.variableCount == 0) {
+    shape.variableCount = count;
+    shape.columnCount = count;
+  }
+  return count;
+}
+
+}  // namespace fuzzyart

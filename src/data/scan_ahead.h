@@ -1,0 +1,84 @@
+// The rows of a data file's first pass, read and scanned ahead: a second
+// thread reads the file in blocks of whole lines and scans them into values
+// while the caller takes the rows of the blocks before; the caller scans a
+// block itself when it gets there first. Scanning has no effect beyond its
+// block, and rows are handed out in file order with readDataRow's results
+// and reports, so the caller sees what reading line by line shows.
+//
+// Reading ahead never reads past the end that line-by-line reading would
+// reach in a way the caller can see: failed() tells a failed read only where
+// readDataRow would have met it. Waiting threads sleep on a condition
+// variable; without a second thread the caller does all the work.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "data/row_reader.h"
+
+namespace fuzzyart {
+
+class ScanAhead {
+ public:
+  // The file must be open at its start; until the scanner is destroyed, only
+  // the scanner reads it.
+  explicit ScanAhead(TextFile& in);
+  ~ScanAhead();
+  ScanAhead(const ScanAhead&) = delete;
+  ScanAhead& operator=(const ScanAhead&) = delete;
+
+  // readDataRow on the next line.
+  int32_t next(float* values, RowShape& shape, Observer* observer);
+  // TextFile::failed() as reading line by line up to the last row handed
+  // out would leave it.
+  bool failed() const { return failed_; }
+
+ private:
+  struct Line {
+    size_t begin;
+    size_t length;
+    int32_t count;
+    LineKind kind;
+  };
+  // Blocks are kept for reuse: their memory is touched once.
+  struct Block {
+    enum State { kRead, kScanning, kScanned };
+    std::string text;
+    bool last = false;    // no text follows
+    bool failed = false;  // a read failed after this text
+    State state = kRead;
+    std::vector<Line> lines;        // every line but the comments
+    std::unique_ptr<float[]> values;  // the stored values of those lines, back to back
+    size_t room = 0;
+  };
+
+  // Reads the next block (the lock held on entry and exit, released for
+  // the reading); false once the file has ended.
+  bool readBlock(std::unique_lock<std::mutex>& lock);
+  static void scan(Block& block);
+  void helperLoop();
+
+  TextFile& in_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Block>> blocks_;  // in file order, the caller's first
+  std::vector<std::unique_ptr<Block>> free_;
+  bool reading_ = false;  // a thread is reading a block
+  bool ended_ = false;    // the file has no more text
+  bool stop_ = false;
+  std::exception_ptr error_;  // what stopped the helper
+  std::thread helper_;
+  // The caller's side.
+  std::unique_ptr<Block> current_;
+  size_t nextLine_ = 0;
+  size_t nextValue_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace fuzzyart

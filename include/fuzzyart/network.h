@@ -91,7 +91,9 @@ class Network {
 };
 
 // What classification gathers per category: its rows and, when reserved,
-// the sums of the rows' variables (the first variableCount values).
+// the sums of the rows' variables (the first variableCount values). add()
+// skips a row without a category (-1), widens the tables for a category
+// beyond them, and throws for a row shorter than the sums.
 struct Tally {
   std::vector<int64_t> counts;
   std::vector<std::vector<float>> sums;

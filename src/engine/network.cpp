@@ -119,9 +119,21 @@ void Network::resumeLearning(float beta, int passes) {
 }
 
 void Tally::add(int category, std::span<const float> input) {
-  ++counts[static_cast<size_t>(category)];
+  // A row that no category accepts (-1) belongs to none, and a category the
+  // tally was not sized for (a network that learnt on) widens it: a caller's
+  // slip must not write outside the tables.
+  if (category < 0) return;
+  const auto at = static_cast<size_t>(category);
+  if (at >= counts.size()) {
+    counts.resize(at + 1, 0);
+    if (!sums.empty()) sums.resize(at + 1, std::vector<float>(sums.front().size(), 0.0f));
+  }
+  ++counts[at];
   if (sums.empty()) return;
-  std::vector<float>& s = sums[static_cast<size_t>(category)];
+  std::vector<float>& s = sums[at];
+  if (input.size() < s.size()) {
+    fail(ErrorKind::kInvalidParameter, "A row of %zu values for sums of %zu variables\n", input.size(), s.size());
+  }
   for (size_t j = 0; j < s.size(); ++j) s[j] += input[j];
 }
 

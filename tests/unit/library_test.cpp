@@ -170,6 +170,16 @@ TEST(ResultFiles, WrittenAndLoadedAgain) {
   EXPECT_EQ(loaded.weights(0), (std::vector<float>{0.25f, 0.5f, 0.75f, 0.5f}));
   EXPECT_EQ(loaded.weights(1), stored.weights(1));
   EXPECT_EQ(loaded.classify(std::vector<float>{1, 1, 0, 0}), -1);  // no category matches half of it
+
+  // A caller's tally takes what classification hands it without writing
+  // outside its tables: -1 is no category's row, a later category widens it.
+  Tally tally;
+  reserveCentreSums(tally, 1, 2);
+  tally.add(-1, std::vector<float>{1, 1, 0, 0});
+  tally.add(2, std::vector<float>{0.5f, 0.25f, 0.5f, 0.75f});
+  EXPECT_EQ(tally.counts, (std::vector<int64_t>{0, 0, 1}));
+  EXPECT_EQ(tally.sums, (std::vector<std::vector<float>>{{0, 0}, {0, 0}, {0.5f, 0.25f}}));
+  EXPECT_THROW(tally.add(0, std::vector<float>{1}), Error);
 }
 
 TEST(Data, InputLengthLimitHoldsAtExactly8192Values) {

@@ -29,6 +29,11 @@ enum class LineKind { kComment, kBad, kValues };
 // kMaxInputLength stored, every one counted) and their number is put in count.
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
 
+// readDataRow's ending for a scanned line of `count` values: the 0.0 after
+// the stored values, and the count checked against the file's first row
+// (which sets the shape). Returns readDataRow's result.
+int32_t finishDataRow(float* values, std::string_view line, int32_t count, RowShape& shape, Observer* observer);
+
 // Reads the next data row into values (room for kRowBufferSize floats):
 //   n > 0  a row of n values, then 0.0 stored after them
 //   0      end of data: end of file, a read error, or a line without values

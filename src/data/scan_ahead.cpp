@@ -91,6 +91,20 @@ void ScanAhead::scan(Block& block) {
   }
 }
 
+void ScanAhead::scanUnlocked(Block& block, std::unique_lock<std::mutex>& lock) {
+  block.state = Block::kScanning;
+  lock.unlock();
+  try {
+    scan(block);
+  } catch (...) {
+    lock.lock();
+    block.state = Block::kRead;  // whoever comes next scans it again and meets the failure itself
+    throw;
+  }
+  lock.lock();
+  block.state = Block::kScanned;
+}
+
 void ScanAhead::helperLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stop_ && !error_) {
@@ -102,18 +116,7 @@ void ScanAhead::helperLoop() {
       auto unscanned = std::find_if(blocks_.begin(), blocks_.end(),
                                     [](const std::unique_ptr<Block>& b) { return b->state == Block::kRead; });
       if (unscanned != blocks_.end()) {
-        Block& block = **unscanned;
-        block.state = Block::kScanning;
-        lock.unlock();
-        try {
-          scan(block);
-        } catch (...) {
-          lock.lock();
-          block.state = Block::kRead;  // the caller scans it again and meets the failure itself
-          throw;
-        }
-        lock.lock();
-        block.state = Block::kScanned;
+        scanUnlocked(**unscanned, lock);
         changed_.notify_all();
         continue;
       }
@@ -146,17 +149,7 @@ int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
         Block& block = *blocks_.front();
         if (block.state == Block::kScanned) break;
         if (block.state == Block::kRead) {
-          block.state = Block::kScanning;
-          lock.unlock();
-          try {
-            scan(block);
-          } catch (...) {
-            lock.lock();
-            block.state = Block::kRead;
-            throw;
-          }
-          lock.lock();
-          block.state = Block::kScanned;
+          scanUnlocked(block, lock);
           break;
         }
       } else if (error_ && !reading_) {
@@ -176,23 +169,11 @@ int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
   // readDataRow's checks on the scanned line.
   const Line& line = current_->lines[nextLine_++];
   if (line.kind == LineKind::kBad) return -2;
-  const int32_t count = line.count;
-  const int32_t stored = std::min(count, kMaxInputLength);
+  const int32_t stored = std::min(line.count, kMaxInputLength);
   std::memcpy(values, current_->values.get() + nextValue_, static_cast<size_t>(stored) * sizeof(float));
   nextValue_ += static_cast<size_t>(stored);
-  values[stored] = 0.0f;
-  if (shape.variableCount != 0 && count != 0 && count != shape.columnCount) {
-    if (observer != nullptr) {
-      observer->onRowMismatch(std::string_view(current_->text.data() + line.begin, line.length), count,
-                              shape.columnCount);
-    }
-    return -1;
-  }
-  if (shape.variableCount == 0) {
-    shape.variableCount = count;
-    shape.columnCount = count;
-  }
-  return count;
+  return finishDataRow(values, std::string_view(current_->text.data() + line.begin, line.length), line.count, shape,
+                       observer);
 }
 
 }  // namespace fuzzyart

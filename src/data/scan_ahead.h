@@ -62,6 +62,9 @@ class ScanAhead {
   // the reading); false once the file has ended.
   bool readBlock(std::unique_lock<std::mutex>& lock);
   static void scan(Block& block);
+  // Scans a block read but not scanned, the lock released meanwhile (held on
+  // entry and exit).
+  void scanUnlocked(Block& block, std::unique_lock<std::mutex>& lock);
   void helperLoop();
 
   TextFile& in_;

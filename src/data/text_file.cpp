@@ -75,30 +75,7 @@ bool TextFile::fill() {
   }
 }
 
-bool TextFile::nextLine(std::string_view& line) {
-  const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
-  size_t searchFrom = begin_;
-  for (;;) {
-    const void* feed = std::memchr(base + searchFrom, '\n', end_ - searchFrom);
-    if (feed != nullptr) {
-      size_t stop = static_cast<size_t>(static_cast<const char*>(feed) - base) + 1;
-      line = std::string_view(base + begin_, stop - begin_);
-      begin_ = stop;
-      return true;
-    }
-    size_t scanned = end_ - begin_;
-    bool more = fill();
-    // fill() may have moved the buffer even when nothing more was read.
-    base = memory_ != nullptr ? memory_->data() : buffer_.data();
-    if (!more) break;
-    searchFrom = begin_ + scanned;
-  }
-  if (failed_ || begin_ == end_) return false;
-  // The last line of a file without a line feed.
-  line = std::string_view(base + begin_, end_ - begin_);
-  begin_ = end_;
-  return true;
-}
+bool TextFile::nextLine(std::string_view& line) { return nextLines(line, 0); }
 
 bool TextFile::nextLines(std::string_view& lines, size_t bytes) {
   const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
@@ -116,11 +93,13 @@ bool TextFile::nextLines(std::string_view& lines, size_t bytes) {
     }
     size_t scanned = end_ - begin_;
     bool more = fill();
+    // fill() may have moved the buffer even when nothing more was read.
     base = memory_ != nullptr ? memory_->data() : buffer_.data();
     if (!more) break;
     searchFrom = begin_ + scanned;
   }
   if (failed_ || begin_ == end_) return false;
+  // The last line of a file without a line feed.
   lines = std::string_view(base + begin_, end_ - begin_);
   begin_ = end_;
   return true;

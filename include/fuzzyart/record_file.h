@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzzyart/large_buffer.h"
+
 namespace fuzzyart {
 
 // Rows of length() floats, read in order, from the start again after
@@ -71,7 +73,7 @@ class RecordFileWriter {
 
   std::string name_;
   int fd_ = -1;
-  std::vector<char> buffer_;
+  LargeBuffer buffer_;
   size_t used_ = 0;
   bool failed_ = false;
 };
@@ -106,7 +108,7 @@ class RecordFileReader final : public RowSource {
   std::string name_;
   int fd_ = -1;
   size_t length_ = 0;
-  std::vector<float> block_;
+  LargeBuffer block_;       // whole records, as floats
   size_t blockRecords_ = 0;  // complete records in block_
   size_t cursor_ = 0;        // next record in block_
   size_t carryBytes_ = 0;    // bytes of an incomplete record at the block's end

@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "fuzzyart/large_buffer.h"
 
 namespace fuzzyart {
 
@@ -49,7 +50,7 @@ class TextFile {
   std::string name_;
   int fd_ = -1;
   std::shared_ptr<const std::string> memory_;
-  std::vector<char> buffer_;
+  LargeBuffer buffer_;
   size_t begin_ = 0;
   size_t end_ = 0;
   bool eof_ = false;

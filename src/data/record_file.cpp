@@ -82,8 +82,7 @@ bool RecordFileWriter::close() {
   bool ok = drain();
   ok = ::close(fd_) == 0 && ok;
   fd_ = -1;
-  buffer_.clear();
-  buffer_.shrink_to_fit();
+  buffer_.release();
   return ok;
 }
 
@@ -110,15 +109,14 @@ void RecordFileReader::adopt(int fd, const std::string& name, size_t recordLengt
   fd_ = fd;
   length_ = recordLength;
   size_t perBlock = std::max<size_t>(1, kReadBlockBytes / (sizeof(float) * std::max<size_t>(1, length_)));
-  block_.assign(perBlock * std::max<size_t>(1, length_), 0.0f);
+  block_.resize(perBlock * std::max<size_t>(1, length_) * sizeof(float));
   rewind();
 }
 
 void RecordFileReader::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  block_.clear();
-  block_.shrink_to_fit();
+  block_.release();
   blockRecords_ = cursor_ = carryBytes_ = 0;
   recordsRead_ = 0;
   expected_ = -1;
@@ -139,11 +137,11 @@ void RecordFileReader::rewind() {
 // Reads the next block behind the carried bytes of an incomplete record.
 bool RecordFileReader::refill() {
   if (eof_ || length_ == 0) return false;
-  char* bytes = reinterpret_cast<char*>(block_.data());
+  char* bytes = block_.data();
   const size_t recordBytes = length_ * sizeof(float);
   if (carryBytes_ > 0) std::memmove(bytes, bytes + blockRecords_ * recordBytes, carryBytes_);
   size_t filled = carryBytes_;
-  const size_t capacity = block_.size() * sizeof(float);
+  const size_t capacity = block_.size();
   while (filled < capacity) {
     ssize_t n = ::read(fd_, bytes + filled, capacity - filled);
     if (n < 0 && errno == EINTR) continue;
@@ -176,7 +174,7 @@ bool RecordFileReader::refill() {
 size_t RecordFileReader::next(size_t wanted, const float*& rows) {
   if (cursor_ >= blockRecords_ && !refill()) return 0;
   const size_t delivered = std::min(wanted, blockRecords_ - cursor_);
-  rows = block_.data() + cursor_ * length_;
+  rows = reinterpret_cast<const float*>(block_.data()) + cursor_ * length_;
   cursor_ += delivered;
   return delivered;
 }

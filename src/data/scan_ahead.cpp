@@ -46,7 +46,7 @@ bool ScanAhead::readBlock(std::unique_lock<std::mutex>& lock) {
   std::string_view text;
   const bool got = in_.nextLines(text, kBlockBytes);
   try {
-    block->text.assign(got ? text : std::string_view());
+    block->hold(got ? text : std::string_view());
   } catch (...) {
     lock.lock();
     reading_ = false;
@@ -63,26 +63,33 @@ bool ScanAhead::readBlock(std::unique_lock<std::mutex>& lock) {
   return got;
 }
 
-void ScanAhead::scan(Block& block) {
-  block.lines.clear();
-  const char* const text = block.text.data();
-  const char* p = text;
-  const char* const end = p + block.text.size();
+void ScanAhead::Block::hold(std::string_view text) {
   // A value takes two characters at least (a digit and what ends it), so
   // the block's values fit in half its length, plus a line's worth.
-  const size_t room = block.text.size() / 2 + kRowBufferSize;
-  if (block.room < room) {
-    block.values.reset();
-    block.values.reset(new float[room]);
-    block.room = room;
+  const size_t valuesAt = (text.size() + 63) / 64 * 64;
+  const size_t bytes = valuesAt + (text.size() / 2 + kRowBufferSize) * sizeof(float);
+  if (memory.size() < bytes) {
+    memory.release();
+    memory.resize(bytes);
   }
+  if (!text.empty()) std::memcpy(memory.data(), text.data(), text.size());
+  textBytes = text.size();
+  this->valuesAt = valuesAt;
+}
+
+void ScanAhead::scan(Block& block) {
+  block.lines.clear();
+  const char* const text = block.text();
+  const char* p = text;
+  const char* const end = p + block.textBytes;
+  float* const values = block.values();
   size_t at = 0;
   while (p < end) {
     const void* feed = std::memchr(p, '\n', static_cast<size_t>(end - p));
     const size_t length = feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - p) + 1
                                           : static_cast<size_t>(end - p);
     int32_t count = 0;
-    const LineKind kind = scanDataLine(std::string_view(p, length), block.values.get() + at, count);
+    const LineKind kind = scanDataLine(std::string_view(p, length), values + at, count);
     if (kind != LineKind::kComment) {
       block.lines.push_back({static_cast<size_t>(p - text), length, count, kind});
       if (kind == LineKind::kValues) at += static_cast<size_t>(std::min(count, kMaxInputLength));
@@ -170,9 +177,9 @@ int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
   const Line& line = current_->lines[nextLine_++];
   if (line.kind == LineKind::kBad) return -2;
   const int32_t stored = std::min(line.count, kMaxInputLength);
-  std::memcpy(values, current_->values.get() + nextValue_, static_cast<size_t>(stored) * sizeof(float));
+  std::memcpy(values, current_->values() + nextValue_, static_cast<size_t>(stored) * sizeof(float));
   nextValue_ += static_cast<size_t>(stored);
-  return finishDataRow(values, std::string_view(current_->text.data() + line.begin, line.length), line.count, shape,
+  return finishDataRow(values, std::string_view(current_->text() + line.begin, line.length), line.count, shape,
                        observer);
 }
 

@@ -17,10 +17,12 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "data/row_reader.h"
+#include "fuzzyart/large_buffer.h"
 
 namespace fuzzyart {
 
@@ -49,13 +51,18 @@ class ScanAhead {
   // Blocks are kept for reuse: their memory is touched once.
   struct Block {
     enum State { kRead, kScanning, kScanned };
-    std::string text;
+    // The text, then room for the stored values of its lines, back to back.
+    LargeBuffer memory;
+    size_t textBytes = 0;
+    size_t valuesAt = 0;
     bool last = false;    // no text follows
     bool failed = false;  // a read failed after this text
     State state = kRead;
-    std::vector<Line> lines;        // every line but the comments
-    std::unique_ptr<float[]> values;  // the stored values of those lines, back to back
-    size_t room = 0;
+    std::vector<Line> lines;  // every line but the comments
+    const char* text() const { return memory.data(); }
+    float* values() { return reinterpret_cast<float*>(memory.data() + valuesAt); }
+    // Takes a copy of the text, with room for its values.
+    void hold(std::string_view text);
   };
 
   // Reads the next block (the lock held on entry and exit, released for

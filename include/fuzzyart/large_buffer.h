@@ -1,0 +1,38 @@
+// The memory of the text and record files' read and write blocks: a
+// quarter megabyte and more, held in 2 MiB pages where the system lends them.
+// On the virtual machines the program mostly runs on, the first touch of
+// every 4 KiB page traps to the host, about 12 microseconds each: a fresh
+// megabyte costs 3 ms in small pages and a tenth of that in one large page,
+// and a short run would pay it for every block it sets up.
+#pragma once
+
+#include <cstddef>
+
+namespace fuzzyart {
+
+class LargeBuffer {
+ public:
+  LargeBuffer() = default;
+  explicit LargeBuffer(size_t bytes) { resize(bytes); }
+  ~LargeBuffer() { release(); }
+  LargeBuffer(LargeBuffer&& other) noexcept;
+  LargeBuffer& operator=(LargeBuffer&& other) noexcept;
+  LargeBuffer(const LargeBuffer&) = delete;
+  LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+  // Room for `bytes`, the bytes held so far kept (as far as they fit); the
+  // bytes beyond them are not set. Throws std::bad_alloc.
+  void resize(size_t bytes);
+  void release();
+
+  char* data() { return data_; }
+  const char* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;      // asked for
+  size_t capacity_ = 0;  // allocated: whole large pages
+};
+
+}  // namespace fuzzyart

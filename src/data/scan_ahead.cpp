@@ -68,10 +68,7 @@ void ScanAhead::Block::hold(std::string_view text) {
   // the block's values fit in half its length, plus a line's worth.
   const size_t valuesAt = (text.size() + 63) / 64 * 64;
   const size_t bytes = valuesAt + (text.size() / 2 + kRowBufferSize) * sizeof(float);
-  if (memory.size() < bytes) {
-    memory.release();
-    memory.resize(bytes);
-  }
+  memory.resize(bytes);
   if (!text.empty()) std::memcpy(memory.data(), text.data(), text.size());
   textBytes = text.size();
   this->valuesAt = valuesAt;

@@ -3,7 +3,10 @@
 // turn their outcomes into messages.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -38,24 +41,36 @@ struct SearchResult {
 // "numerator >= threshold", exactly.
 float matchThreshold(float inputSum, float vigilance);
 
-// matchThreshold for one vigilance, remembered for the last input sum: rows
-// of one table often share their sum (complement coding makes it the input
-// length, near enough), and the threshold costs a few divisions in a row.
+// matchThreshold for one vigilance, remembered for recent input sums: rows
+// of one table share few sums (complement coding makes each the input length
+// within a few ulps), and the threshold costs a few divisions in a row. A
+// sum's bits, hashed (neighbouring sums differ in their last bits only),
+// pick its slot; a slot holds the last sum that came to it.
 class MatchThresholds {
  public:
-  explicit MatchThresholds(float vigilance) : vigilance_(vigilance) {}
+  explicit MatchThresholds(float vigilance) : vigilance_(vigilance) {
+    // Every slot starts with a bit pattern no caller passes (a negative
+    // not-a-number), holding that pattern's own threshold.
+    sums_.fill(kNoSum);
+    thresholds_.fill(matchThreshold(std::bit_cast<float>(kNoSum), vigilance));
+  }
   float of(float inputSum) {
-    if (!(inputSum == sum_) || std::signbit(inputSum) != std::signbit(sum_)) {
-      sum_ = inputSum;
-      threshold_ = matchThreshold(inputSum, vigilance_);
+    const auto bits = std::bit_cast<uint32_t>(inputSum);
+    const size_t slot = (bits * 0x9e3779b1u) >> (32 - kSlotBits);
+    if (sums_[slot] != bits) {
+      sums_[slot] = bits;
+      thresholds_[slot] = matchThreshold(inputSum, vigilance_);
     }
-    return threshold_;
+    return thresholds_[slot];
   }
 
  private:
+  static constexpr int kSlotBits = 6;
+  static constexpr size_t kSlots = size_t{1} << kSlotBits;
+  static constexpr uint32_t kNoSum = 0xffffffffu;
   float vigilance_;
-  float sum_ = std::numeric_limits<float>::quiet_NaN();  // equal to no sum
-  float threshold_ = 0.0f;
+  std::array<uint32_t, kSlots> sums_;
+  std::array<float, kSlots> thresholds_;
 };
 
 // The categories compete in order of decreasing choice value, the lower index

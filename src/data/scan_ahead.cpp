@@ -8,8 +8,9 @@ namespace fuzzyart {
 
 namespace {
 // Blocks read ahead of the caller's, and the text of a block: enough to
-// keep the helper busy, and little memory to touch for the first time.
-constexpr size_t kBlocksAhead = 2;
+// keep both threads scanning (the helper one block, the caller one behind
+// it), and little memory to touch for the first time.
+constexpr size_t kBlocksAhead = 3;
 constexpr size_t kBlockBytes = size_t{256} << 10;
 }  // namespace
 
@@ -135,6 +136,21 @@ void ScanAhead::helperLoop() {
   }
 }
 
+bool ScanAhead::scanBehind(std::unique_lock<std::mutex>& lock) {
+  auto behind = std::find_if(blocks_.begin() + 1, blocks_.end(),
+                             [](const std::unique_ptr<Block>& b) { return b->state == Block::kRead; });
+  if (behind == blocks_.end()) return false;
+  try {
+    scanUnlocked(**behind, lock);
+  } catch (...) {
+    // The block is scanned again in its turn, where the failure comes out
+    // as it would line by line.
+    return false;
+  }
+  changed_.notify_all();
+  return true;
+}
+
 int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
   for (;;) {
     if (current_ && nextLine_ < current_->lines.size()) break;
@@ -156,6 +172,7 @@ int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
           scanUnlocked(block, lock);
           break;
         }
+        if (scanBehind(lock)) continue;
       } else if (error_ && !reading_) {
         std::rethrow_exception(error_);
       } else if (!reading_ && !ended_) {

@@ -1,7 +1,8 @@
 // The rows of a data file's first pass, read and scanned ahead: a second
 // thread reads the file in blocks of whole lines and scans them into values
 // while the caller takes the rows of the blocks before; the caller scans a
-// block itself when it gets there first. Scanning has no effect beyond its
+// block itself when it gets there first, and one behind the helper's rather
+// than wait for that. Scanning has no effect beyond its
 // block, and rows are handed out in file order with readDataRow's results
 // and reports, so the caller sees what reading line by line shows.
 //
@@ -72,6 +73,9 @@ class ScanAhead {
   // Scans a block read but not scanned, the lock released meanwhile (held on
   // entry and exit).
   void scanUnlocked(Block& block, std::unique_lock<std::mutex>& lock);
+  // The caller's wait for the block the helper scans, spent on a block
+  // behind it (the lock held on entry and exit); false when there is none.
+  bool scanBehind(std::unique_lock<std::mutex>& lock);
   void helperLoop();
 
   TextFile& in_;

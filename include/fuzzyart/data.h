@@ -100,6 +100,10 @@ class Preparation {
   // the file does not change between the passes; a change then goes
   // unnoticed, so this is for a data file that the caller holds locked.
   void keepValues(size_t budgetBytes) { keepBudget_ = budgetBytes; }
+  // The most threads the passes may use (0: every usable core). With more
+  // than one, the first pass reads and scans the text ahead on a second
+  // thread; the results are the same either way.
+  void limitThreads(int threads) { threads_ = threads; }
 
   void measure(Observer* observer);
   int columnCount() const { return columnCount_; }
@@ -123,6 +127,7 @@ class Preparation {
 
   ColumnRanges ranges_;
   size_t keepBudget_ = 0;
+  int threads_ = 0;
   bool kept_ = false;  // keptBlocks_ hold every row the first pass read
   struct FreeKept {
     void operator()(float* values) const;

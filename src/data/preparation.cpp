@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/cores.h"
 #include "base/reservation.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
@@ -42,7 +43,7 @@ void Preparation::measure(Observer* observer) {
   keptBlocks_.clear();
   kept_ = keepBudget_ > 0;
   size_t keptBytes = 0;
-  ScanAhead lines(data_);
+  ScanAhead lines(data_, threadsFor(threads_) > 1);
   for (;;) {
     const int32_t n = lines.next(row.data(), shape, observer);
     if (n == 0) break;

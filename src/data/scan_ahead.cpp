@@ -14,9 +14,9 @@ constexpr size_t kBlocksAhead = 3;
 constexpr size_t kBlockBytes = size_t{256} << 10;
 }  // namespace
 
-ScanAhead::ScanAhead(TextFile& in) : in_(in) {
+ScanAhead::ScanAhead(TextFile& in, bool ahead) : in_(in) {
   // A file in memory is one block: nothing to share.
-  if (in_.descriptor() < 0) return;
+  if (!ahead || in_.descriptor() < 0) return;
   try {
     helper_ = std::thread([this] { helperLoop(); });
   } catch (const std::system_error&) {

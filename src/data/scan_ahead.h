@@ -30,8 +30,8 @@ namespace fuzzyart {
 class ScanAhead {
  public:
   // The file must be open at its start; until the scanner is destroyed, only
-  // the scanner reads it.
-  explicit ScanAhead(TextFile& in);
+  // the scanner reads it. Without `ahead`, no second thread is started.
+  ScanAhead(TextFile& in, bool ahead);
   ~ScanAhead();
   ScanAhead(const ScanAhead&) = delete;
   ScanAhead& operator=(const ScanAhead&) = delete;

@@ -1,6 +1,5 @@
 #include "engine/classification.h"
 
-#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -86,13 +85,6 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
 }
 
 }  // namespace
-
-int usableCores() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-  return std::max(1u, std::thread::hardware_concurrency());
-}
 
 int learningThreads(int threads) {
   return std::clamp(threads > 0 ? threads : usableCores(), 1, kMaxThreads);

@@ -4,14 +4,12 @@
 
 #include <span>
 
+#include "base/cores.h"
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
 #include "fuzzyart/network.h"
 
 namespace fuzzyart {
-
-// The cores this process may run on.
-int usableCores();
 
 // The threads learning may use for a cap of `threads` (0: none).
 int learningThreads(int threads);

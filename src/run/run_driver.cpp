@@ -107,6 +107,7 @@ void prepareData(RunContext& context) {
   // The data file is locked for the run, so the second pass may scale the
   // values the first converted instead of parsing the text again.
   preparation.keepValues(keptValuesBudget());
+  preparation.limitThreads(s.threads);
   preparation.measure(&context.observer);
   if (s.recall) {
     if (!openCategoryStream(f, s)) panic("Can't find/open file: %s\n", s.categoryFile.c_str());

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 
+#include "base/cores.h"
 #include "data/scan_ahead.h"
 #include "e2e/child_process.h"
 #include "fuzzyart/data.h"
@@ -112,8 +116,9 @@ TEST(ReadDataRow, LinesOfAnyLengthAreReadWhole) {
   }
 }
 
-// Reading ahead on a second thread, in blocks, gives the rows, the values,
-// the mismatch reports and the end of reading line by line.
+// Reading in blocks, scanned ahead on a second thread or by the caller
+// alone, gives the rows, the values, the mismatch reports and the end of
+// reading line by line.
 TEST(ReadDataRow, ScanAheadGivesTheRowsOfReadingLineByLine) {
   std::string text;
   for (int i = 0; i < 60'000; ++i) {
@@ -125,14 +130,14 @@ TEST(ReadDataRow, ScanAheadGivesTheRowsOfReadingLineByLine) {
   struct Told : Observer {
     void onRowMismatch(std::string_view line, int, int) override { lines += line; }
     std::string lines;
-  } told[2];
-  std::vector<float> rows[2];
-  bool failed[2];
-  for (int way = 0; way < 2; ++way) {
+  } told[3];
+  std::vector<float> rows[3];
+  bool failed[3];
+  for (int way = 0; way < 3; ++way) {
     TextFile in;
     ASSERT_TRUE(in.open(dir.file("rows")));
     std::optional<ScanAhead> ahead;
-    if (way == 1) ahead.emplace(in);
+    if (way > 0) ahead.emplace(in, way == 2);
     RowShape shape;
     std::vector<float> row(kRowBufferSize);
     for (int32_t n = 1; n != 0;) {
@@ -142,11 +147,49 @@ TEST(ReadDataRow, ScanAheadGivesTheRowsOfReadingLineByLine) {
     }
     failed[way] = way == 0 ? in.failed() : ahead->failed();
   }
-  EXPECT_EQ(rows[1].size(), 60'001 * 5 + 3);
-  EXPECT_TRUE(rows[1] == rows[0]);
-  EXPECT_EQ(told[1].lines, "1 2\n");
-  EXPECT_EQ(told[0].lines, told[1].lines);
-  EXPECT_EQ(failed[1], failed[0]);
+  EXPECT_EQ(rows[0].size(), 60'001 * 5 + 3);
+  EXPECT_EQ(told[0].lines, "1 2\n");
+  for (int way = 1; way < 3; ++way) {
+    EXPECT_TRUE(rows[way] == rows[0]) << "way " << way;
+    EXPECT_EQ(told[way].lines, told[0].lines);
+    EXPECT_EQ(failed[way], failed[0]);
+  }
+}
+
+// A cap of one thread keeps the first pass on the caller's thread (a user
+// who runs one job per core asks for no more); with two, the text is read
+// ahead on a second one.
+TEST(Preparation, ThreadCapHoldsForReadingAhead) {
+  std::string text;
+  for (int i = 0; i < 200'000; ++i) text += std::to_string(i % 97) + " 1." + std::to_string(i % 7) + "\n";
+  testing::TempDir dir;
+  testing::writeFile(dir.file("rows"), text);
+  auto threadsNow = [] {
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return std::distance(begin(tasks), end(tasks));
+  };
+  struct Most : Observer {
+    explicit Most(std::function<long()> count) : count(std::move(count)) {}
+    bool onRow(RowLoop, int64_t counter, int) override {
+      if (counter % 4096 == 0) most = std::max(most, count());
+      return true;
+    }
+    std::function<long()> count;
+    long most = 0;
+  };
+  const long before = threadsNow();
+  for (const int cap : {1, 2}) {
+    TextFile in;
+    ASSERT_TRUE(in.open(dir.file("rows")));
+    Preparation preparation(in, ScalingOptions{});
+    preparation.limitThreads(cap);
+    Most most(threadsNow);
+    preparation.measure(&most);
+    EXPECT_EQ(preparation.dataRows(), 200'000);
+    if (cap == 1 || usableCores() > 1) {
+      EXPECT_EQ(most.most, before + cap - 1) << "cap " << cap;
+    }
+  }
 }
 
 TEST(ReadDataRow, ValuesBeyond8192AreCountedButNotStored) {

@@ -47,7 +47,8 @@ void reserveCentreSums(Tally& tally, int categories, int variableCount, Observer
 
 // The mean of each category's rows in data units, as the centre file holds
 // it: the mean stored in single precision, then unscaled in double. A
-// category without rows gives not-a-number values.
+// category without rows gives not-a-number values; one without sums in the
+// tally (or wider than the ranges) throws Error.
 std::vector<double> centreOf(const Tally& tally, int category, const Scaling& scaling);
 
 // One row of centre values per category.

@@ -22,8 +22,15 @@ void reserveCentreSums(Tally& tally, int categories, int variableCount, Observer
 }
 
 std::vector<double> centreOf(const Tally& tally, int category, const Scaling& scaling) {
-  const std::vector<float>& sums = tally.sums[static_cast<size_t>(category)];
-  const double count = static_cast<double>(tally.counts[static_cast<size_t>(category)]);
+  // A caller's category or ranges that do not fit the tally must not read
+  // outside it.
+  const auto at = static_cast<size_t>(category);
+  if (category < 0 || at >= tally.sums.size() || at >= tally.counts.size() ||
+      tally.sums[at].size() > scaling.min.size() || tally.sums[at].size() > scaling.max.size()) {
+    fail(ErrorKind::kInvalidParameter, "No centre sums for category %d\n", category);
+  }
+  const std::vector<float>& sums = tally.sums[at];
+  const double count = static_cast<double>(tally.counts[at]);
   std::vector<double> centre(sums.size());
   for (size_t j = 0; j < sums.size(); ++j) {
     // The mean is stored in single precision before it is brought to data

@@ -180,6 +180,9 @@ TEST(ResultFiles, WrittenAndLoadedAgain) {
   EXPECT_EQ(tally.counts, (std::vector<int64_t>{0, 0, 1}));
   EXPECT_EQ(tally.sums, (std::vector<std::vector<float>>{{0, 0}, {0, 0}, {0.5f, 0.25f}}));
   EXPECT_THROW(tally.add(0, std::vector<float>{1}), Error);
+  EXPECT_EQ(centreOf(tally, 2, scaling), (std::vector<double>{0.5, 15}));
+  EXPECT_THROW(centreOf(tally, 3, scaling), Error);
+  EXPECT_THROW(centreOf(tally, -1, scaling), Error);
 }
 
 TEST(Data, InputLengthLimitHoldsAtExactly8192Values) {

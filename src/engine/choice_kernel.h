@@ -67,6 +67,19 @@ inline Candidate laterIfBetter(Candidate earlier, Candidate later) {
 using SearchKernelFn = Candidate (*)(const CategoryTable& table, int firstTile, int endTile, const float* input,
                                      float threshold);
 
+// classifyRow's search of a row by its match threshold (resonance.h's
+// searchesByThreshold), for a caller that holds the threshold already: the
+// tiles are searched by `tiles` when given, else by `kernel` on this thread.
+// Inline with the kernel passed in, as learning calls it for every row.
+inline RowDecision searchByThreshold(const CategoryTable& table, const float* input, float threshold,
+                                     SearchKernelFn kernel, TileSearch* tiles = nullptr) {
+  const Candidate best =
+      tiles != nullptr ? tiles->search(table, input, threshold) : kernel(table, 0, table.tileCount(), input, threshold);
+  RowDecision decision;
+  if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
+  return decision;
+}
+
 // The rows of one batch.
 inline constexpr int kBatchRows = 4;
 

@@ -1,6 +1,5 @@
 #include "engine/classification.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <span>
@@ -50,7 +49,7 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
       for (int r = 0; r < kBatchRows; ++r) {
         const std::span<const float> input(inputs[r], length);
         const float inputSum = inputDenominator(table.alpha(), input);
-        if (std::isfinite(inputSum) && inputSum > 0.0f) {
+        if (searchesByThreshold(table, inputSum)) {
           decisions[k + r].search =
               selectWinner(out[r], table.denominators(), table.count(), thresholds.of(inputSum));
         } else {
@@ -59,19 +58,14 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
       }
     }
   }
-  // classifyRow's search, with the threshold remembered for the last sum.
+  // classifyRow, with the thresholds of recent sums remembered.
   const SearchKernelFn kernel = activeChoiceKernel().search;
-  const bool zeroDenominator = table.anyZeroDenominator();
   for (; k < last; ++k) {
     const std::span<const float> input(rows + k * length, length);
     const float inputSum = inputDenominator(table.alpha(), input);
-    if (!zeroDenominator && std::isfinite(inputSum) && inputSum > 0.0f) {
-      const Candidate best = kernel(table, 0, table.tileCount(), input.data(), thresholds.of(inputSum));
-      decisions[k] = RowDecision{};
-      if (best.category >= 0) decisions[k].search = {SearchOutcome::kResonance, best.category};
-    } else {
-      decisions[k] = classifyRow(table, input, vigilance, scratch);
-    }
+    decisions[k] = searchesByThreshold(table, inputSum)
+                       ? searchByThreshold(table, input.data(), thresholds.of(inputSum), kernel)
+                       : classifyRow(table, input, vigilance, scratch);
   }
 #else
   for (; k < last; ++k) {

@@ -142,10 +142,10 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
           scratch.ensure(table.count());
           const float inputSum = inputSums[k];
           RowDecision decision;
-          if (table.anyZeroDenominator() || !(std::isfinite(inputSum) && inputSum > 0.0f)) {
-            decision = classifyRow(table, input, p.vigilance, scratch);
-          } else {
+          if (searchesByThreshold(table, inputSum)) {
             decision.search = batch.decide(table, r, input, thresholds.of(inputSum));
+          } else {
+            decision = classifyRow(table, input, p.vigilance, scratch);
           }
           applyDecision(table, decision, input, p, oneMinusBeta, observer);
           if (decision.search.outcome == SearchOutcome::kResonance) batch.changed(decision.search.winner);
@@ -159,15 +159,11 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
       if (table.count() == 0) {
         commitCategory(table, input, observer);
 #ifndef FUZZYART_PLAIN_ENGINE
-      } else if (const float inputSum = inputSums[k];
-                 !table.anyZeroDenominator() && std::isfinite(inputSum) && inputSum > 0.0f) {
-        // classifyRow's search, with the sum and threshold at hand.
-        const float threshold = thresholds.of(inputSum);
-        const Candidate best = shared.sharesRowsOf(table)
-                                   ? shared.search(table, input.data(), threshold)
-                                   : kernel(table, 0, table.tileCount(), input.data(), threshold);
-        RowDecision decision;
-        if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
+      } else if (const float inputSum = inputSums[k]; searchesByThreshold(table, inputSum)) {
+        // classifyRow's search, with the sum at hand and the threshold remembered.
+        // The team only where it shares the row: it costs a call otherwise.
+        const RowDecision decision = searchByThreshold(table, input.data(), thresholds.of(inputSum), kernel,
+                                                       shared.sharesRowsOf(table) ? team : nullptr);
         applyDecision(table, decision, input, p, oneMinusBeta, observer);
 #endif
       } else {

@@ -130,15 +130,11 @@ RowDecision classifyRow(const CategoryTable& table, std::span<const float> input
     return decision;
   }
   const float inputSum = inputDenominator(table.alpha(), input);
-  if (std::isfinite(inputSum) && inputSum > 0.0f) {
+  if (searchesByThreshold(table, inputSum)) {
     // The match test becomes a threshold on the numerator, which the kernel
     // applies while the sums are in its registers.
-    const float threshold = matchThreshold(inputSum, vigilance);
-    const Candidate best = tiles != nullptr
-                               ? tiles->search(table, input.data(), threshold)
-                               : activeChoiceKernel().search(table, 0, table.tileCount(), input.data(), threshold);
-    if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
-    return decision;
+    return searchByThreshold(table, input.data(), matchThreshold(inputSum, vigilance), activeChoiceKernel().search,
+                             tiles);
   }
   computeChoices(table, input.data(), scratch);
   const auto count = static_cast<size_t>(table.count());

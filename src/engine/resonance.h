@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 
 #include "engine/category_table.h"
@@ -122,6 +121,13 @@ class TileSearch {
  protected:
   ~TileSearch() = default;
 };
+
+// Whether classifyRow searches a row by the match threshold (choice_kernel.h's
+// searchByThreshold): its input sum is finite and above 0 and no category
+// has a zero denominator.
+inline bool searchesByThreshold(const CategoryTable& table, float inputSum) {
+  return !table.anyZeroDenominator() && std::isfinite(inputSum) && inputSum > 0.0f;
+}
 
 // Choice values of every category for the input, then the search; the tiles
 // are searched by `tiles` when given, else by the kernel on this thread.

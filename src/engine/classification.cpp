@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "base/failure.h"
 #include "engine/choice_kernel.h"
+#include "engine/chunk_team.h"
 #include "engine/learning.h"
 #include "engine/resonance.h"
 
@@ -28,6 +27,14 @@ constexpr int kMaxThreads = 64;
 // Below this much choice work per thread a further thread costs more than it
 // saves.
 constexpr double kWorkPerThread = 1.0e6;
+
+// Rows of a chunk: about 16,384 values, a multiple of the batch, so that a
+// chunk's classification and its reports each take some tens of
+// microseconds on short rows.
+size_t chunkRowsFor(size_t length) {
+  const size_t rows = std::max<size_t>(64, size_t{16384} / length);
+  return rows / kBatchRows * kBatchRows;
+}
 
 void classifyRange(const CategoryTable& table, const float* rows, size_t length, size_t first, size_t last,
                    float vigilance, ChoiceScratch& scratch, RowDecision* decisions) {
@@ -101,51 +108,46 @@ int classifyOne(const CategoryTable& table, std::span<const float> input, float 
 
 void classifyRows(const CategoryTable& table, RowSource& rows, float vigilance, const RowCallback& accept,
                   Observer* observer, int threads) {
-  const size_t length = rows.length();
-  const size_t rowsPerBlock = std::max(kRowsPerBlock, kFloatsPerBlock / std::max<size_t>(1, length));
+  const size_t length = std::max<size_t>(1, rows.length());
+  const size_t rowsPerBlock = std::max(kRowsPerBlock, kFloatsPerBlock / length);
   const double work = double(table.count()) * double(length) * double(kRowsPerBlock);
   int wanted = threads > 0 ? threads : usableCores();
   wanted = std::clamp(std::min<int>(wanted, static_cast<int>(work / kWorkPerThread)), 1, kMaxThreads);
   std::vector<ChoiceScratch> scratch(static_cast<size_t>(wanted));
   for (auto& s : scratch) s.ensure(table.count());
   std::vector<RowDecision> decisions(rowsPerBlock);
+  const float* block = nullptr;
+  // Rows are independent: each block is classified in chunks, on several
+  // cores when it pays, while this thread reports the rows of the chunks
+  // done one by one in row order, so that what the caller sees is the same
+  // as row-by-row work.
+  ChunkTeam team(wanted, rowsPerBlock, chunkRowsFor(length), [&](size_t first, size_t last, int worker) {
+    classifyRange(table, block, rows.length(), first, last, vigilance, scratch[static_cast<size_t>(worker)],
+                  decisions.data());
+  });
   int64_t row = 0;
   rows.rewind();
-  const float* block = nullptr;
   while (size_t delivered = rows.next(rowsPerBlock, block)) {
-    // Rows are independent: classify the block first (on several cores when
-    // it pays), then report them one by one in row order, so that what the
-    // caller sees is the same as row-by-row work.
-    const size_t parts = std::min<size_t>(static_cast<size_t>(wanted), delivered);
-    std::vector<std::thread> helpers;
-    for (size_t part = 1; part < parts; ++part) {
-      const size_t first = delivered * part / parts;
-      const size_t last = delivered * (part + 1) / parts;
-      try {
-        helpers.emplace_back(classifyRange, std::cref(table), block, length, first, last, vigilance,
-                             std::ref(scratch[part]), decisions.data());
-      } catch (const std::system_error&) {
-        // No further thread to be had: this one does that part as well.
-        classifyRange(table, block, length, first, last, vigilance, scratch[0], decisions.data());
+    team.start(delivered);
+    for (size_t c = 0; c < team.chunks(); ++c) {
+      team.take(c);
+      const size_t last = std::min(delivered, (c + 1) * team.chunkRows());
+      for (size_t k = c * team.chunkRows(); k < last; ++k, ++row) {
+        reportRow(observer, RowLoop::kClassify, row, table.count());
+        const RowDecision& decision = decisions[k];
+        if (decision.zeroCategorySum) failDivision("Vicinityvector(RC)");
+        int category = -1;
+        switch (decision.search.outcome) {
+          case SearchOutcome::kNoCategory:
+            break;
+          case SearchOutcome::kZeroInputSum:
+            failDivision("Resonance(RC)");
+          case SearchOutcome::kResonance:
+            category = decision.search.winner;
+            break;
+        }
+        accept(row, category, std::span<const float>(block + k * rows.length(), rows.length()));
       }
-    }
-    classifyRange(table, block, length, 0, delivered / parts, vigilance, scratch[0], decisions.data());
-    for (auto& helper : helpers) helper.join();
-    for (size_t k = 0; k < delivered; ++k, ++row) {
-      reportRow(observer, RowLoop::kClassify, row, table.count());
-      const RowDecision& decision = decisions[k];
-      if (decision.zeroCategorySum) failDivision("Vicinityvector(RC)");
-      int category = -1;
-      switch (decision.search.outcome) {
-        case SearchOutcome::kNoCategory:
-          break;
-        case SearchOutcome::kZeroInputSum:
-          failDivision("Resonance(RC)");
-        case SearchOutcome::kResonance:
-          category = decision.search.winner;
-          break;
-      }
-      accept(row, category, std::span<const float>(block + k * length, length));
     }
   }
   checkRowsRead(rows);

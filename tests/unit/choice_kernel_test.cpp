@@ -6,16 +6,20 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <random>
 #include <span>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
+#include "engine/chunk_team.h"
 #include "engine/classification.h"
 #include "engine/learning.h"
 #include "engine/resonance.h"
@@ -194,6 +198,37 @@ TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
     }, nullptr, way + 1);
     EXPECT_EQ(checked, 300);
   }
+}
+
+TEST(ChunkTeam, ChunksComeInOrderAndAHelpersFailureIsTheCallers) {
+  // Many blocks of uneven length on three threads: every row of every
+  // chunk taken is done for the block it belongs to. A chunk whose work
+  // throws on a helper is done again by the caller; one that throws
+  // anywhere throws from its own take(), and the team still ends.
+  std::vector<int> out(1000);
+  int block = 0;
+  int throwAt = -1;
+  auto work = [&](size_t first, size_t last, int worker) {
+    if (static_cast<int>(first) == 128 && worker != 0) throw std::runtime_error("helper only");
+    if (static_cast<int>(first) == throwAt) throw std::runtime_error("everywhere");
+    // Long enough for the helpers to get chunks of their own.
+    std::this_thread::sleep_for(std::chrono::microseconds(20));
+    for (size_t k = first; k < last; ++k) out[k] = block * 10000 + static_cast<int>(k);
+  };
+  ChunkTeam team(3, out.size(), 64, work);
+  for (block = 1; block <= 100; ++block) {
+    const size_t rows = 1 + static_cast<size_t>(block * 37) % out.size();
+    team.start(rows);
+    ASSERT_EQ(team.chunks(), (rows + 63) / 64);
+    for (size_t c = 0; c < team.chunks(); ++c) {
+      team.take(c);
+      for (size_t k = c * 64; k < std::min(rows, c * 64 + 64); ++k) ASSERT_EQ(out[k], block * 10000 + int(k));
+    }
+  }
+  throwAt = 192;
+  team.start(out.size());
+  for (size_t c = 0; c < 3; ++c) team.take(c);
+  EXPECT_THROW(team.take(3), std::runtime_error);
 }
 
 TEST(Learning, UpdateIsComputedInDoubleAndRoundedOnce) {

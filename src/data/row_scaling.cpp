@@ -36,6 +36,10 @@ void divideBySum(float* row, int columns, const std::string& name, int64_t rowNu
 void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip, const std::string& name,
                  int64_t rowNumber) {
   const int n = scaling.variableCount();
+  // The complements are made from the values in registers: read back from
+  // out, a vector load over several single stores just made waits for
+  // them to reach the cache, which cost more than the scaling itself.
+  float* const complements = scaling.complementCoding ? out + n : nullptr;
   for (int k = 0; k < n; ++k) {
     const float x = raw[scaling.columns[static_cast<size_t>(k)]];
     const float min = scaling.min[static_cast<size_t>(k)];
@@ -46,9 +50,7 @@ void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip
       value = x < min ? 0.0f : 1.0f;
     }
     out[k] = value;
-  }
-  if (scaling.complementCoding) {
-    for (int k = 0; k < n; ++k) out[n + k] = 1.0f - out[k];
+    if (complements != nullptr) complements[k] = 1.0f - value;
   }
 }
 

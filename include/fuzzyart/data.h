@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzzyart/large_buffer.h"
 #include "fuzzyart/observer.h"
 #include "fuzzyart/record_file.h"
 #include "fuzzyart/text_file.h"
@@ -95,7 +96,8 @@ class Preparation {
 
   // Before measure(): the first pass keeps the values it converted, up to
   // budgetBytes of them, and scale() then scales those instead of reading
-  // the text again (a file larger than the budget is still read twice).
+  // the text again (a file larger than the budget is still read twice), and
+  // releases them.
   // The values, reports and stops are those of the two readings as long as
   // the file does not change between the passes; a change then goes
   // unnoticed, so this is for a data file that the caller holds locked.
@@ -124,17 +126,16 @@ class Preparation {
   int64_t dataRows_ = 0;
   int64_t counter_ = 0;
   bool keep(const float* row, size_t columns, size_t& keptBytes);
+  void scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer);
 
   ColumnRanges ranges_;
   size_t keepBudget_ = 0;
   int threads_ = 0;
   bool kept_ = false;  // keptBlocks_ hold every row the first pass read
-  struct FreeKept {
-    void operator()(float* values) const;
-  };
   struct KeptBlock {
-    std::unique_ptr<float[], FreeKept> values;
+    LargeBuffer memory;
     size_t used = 0;  // floats filled, whole rows
+    float* values() { return reinterpret_cast<float*>(memory.data()); }
   };
   std::vector<KeptBlock> keptBlocks_;
 };

@@ -3,7 +3,8 @@
 // On the virtual machines the program mostly runs on, the first touch of
 // every 4 KiB page traps to the host, about 12 microseconds each: a fresh
 // megabyte costs 3 ms in small pages and a tenth of that in one large page,
-// and a short run would pay it for every block it sets up.
+// and a short run would pay it for every block it sets up. So the memory a
+// buffer releases is kept (up to 16 MiB in all) for the next buffer to take.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "engine/chunk_team.h"
+#include "base/chunk_team.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,11 +1,11 @@
-#include <sys/mman.h>
-
+#include <algorithm>
 #include <cfloat>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "base/chunk_team.h"
 #include "base/failure.h"
 #include "base/cores.h"
 #include "base/reservation.h"
@@ -17,20 +17,13 @@
 namespace fuzzyart {
 
 namespace {
-// Kept values are held in blocks of this many floats (4 MiB), so that keeping
-// them never copies what is already kept; each block asks for huge pages, as
-// the first touch of small ones costs more than the copy.
+// Kept values are held in blocks of this many floats (4 MiB, in large
+// pages), so that keeping them never copies what is already kept.
 constexpr size_t kKeptBlock = size_t{1} << 20;
-constexpr size_t kKeptAlignment = size_t{2} << 20;
-
-float* allocateKeptBlock() {
-  void* memory = std::aligned_alloc(kKeptAlignment, kKeptBlock * sizeof(float));
-  if (memory != nullptr) madvise(memory, kKeptBlock * sizeof(float), MADV_HUGEPAGE);
-  return static_cast<float*>(memory);
-}
+// Rows of a chunk of the second pass over kept values: some tens of
+// microseconds of scaling.
+constexpr size_t kScaleChunk = 2048;
 }  // namespace
-
-void Preparation::FreeKept::operator()(float* values) const { std::free(values); }
 
 Preparation::Preparation(TextFile& data, ScalingOptions options) : data_(data), options_(std::move(options)) {}
 
@@ -83,14 +76,9 @@ bool Preparation::keep(const float* row, size_t columns, size_t& keptBytes) {
     return false;
   }
   if (keptBlocks_.empty() || keptBlocks_.back().used + columns > kKeptBlock) {
-    KeptBlock block{std::unique_ptr<float[], FreeKept>(allocateKeptBlock()), 0};
-    if (!block.values) {
-      keptBlocks_.clear();
-      keptBlocks_.shrink_to_fit();
-      return false;
-    }
     try {
-      keptBlocks_.push_back(std::move(block));
+      keptBlocks_.emplace_back();
+      keptBlocks_.back().memory.resize(kKeptBlock * sizeof(float));
     } catch (const std::bad_alloc&) {
       keptBlocks_.clear();
       keptBlocks_.shrink_to_fit();
@@ -98,12 +86,64 @@ bool Preparation::keep(const float* row, size_t columns, size_t& keptBytes) {
     }
   }
   KeptBlock& last = keptBlocks_.back();
-  std::memcpy(last.values.get() + last.used, row, columns * sizeof(float));
+  std::memcpy(last.values() + last.used, row, columns * sizeof(float));
   last.used += columns;
   return true;
 }
 
 Scaling Preparation::scaling() const { return makeScaling(ranges_, options_, data_.name()); }
+
+// The second pass over the values the first kept: the records of a block of
+// rows are scaled in chunks on every thread allowed, while this thread
+// reports and writes those of the chunks done, row by row in order, so that
+// reports, writes and stops come as scaling one row at a time makes them.
+void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer) {
+  const std::string& name = data_.name();
+  const auto columns = static_cast<size_t>(columnCount_);
+  const auto length = static_cast<size_t>(scaling.inputLength());
+  const size_t rowsPerKept = kKeptBlock / columns;
+  const auto rows = static_cast<size_t>(dataRows_);
+  const size_t rowsPerBlock = std::max<size_t>(kScaleChunk, (size_t{1} << 18) / std::max<size_t>(1, length));
+  // The records of a block, then a byte per row whose scaling threw, to be
+  // scaled again here in its turn.
+  const size_t blockRows = std::min(rows, rowsPerBlock);
+  LargeBuffer memory(blockRows * length * sizeof(float) + blockRows);
+  float* const records = reinterpret_cast<float*>(memory.data());
+  uint8_t* const failed = reinterpret_cast<uint8_t*>(records + blockRows * length);
+  size_t blockFirst = 0;
+  auto keptRow = [&](size_t row) {
+    return keptBlocks_[row / rowsPerKept].values() + row % rowsPerKept * columns;
+  };
+  const int threads = rows >= 4 * kScaleChunk ? threadsFor(threads_) : 1;
+  ChunkTeam team(threads, rowsPerBlock, kScaleChunk, [&](size_t first, size_t last, int) {
+    for (size_t k = first; k < last; ++k) {
+      try {
+        scaleRecord(scaling, keptRow(blockFirst + k), records + k * length, false, name,
+                    static_cast<int64_t>(blockFirst + k));
+        failed[k] = 0;
+      } catch (...) {
+        failed[k] = 1;
+      }
+    }
+  });
+  for (; blockFirst < rows; blockFirst += rowsPerBlock) {
+    const size_t count = std::min(rowsPerBlock, rows - blockFirst);
+    team.start(count);
+    for (size_t c = 0; c < team.chunks(); ++c) {
+      team.take(c);
+      for (size_t k = c * kScaleChunk; k < std::min(count, (c + 1) * kScaleChunk); ++k) {
+        reportRow(observer, RowLoop::kScale, counter_, 0);
+        const auto dataRow = static_cast<int64_t>(blockFirst + k);
+        float* const record = records + k * length;
+        if (failed[k] != 0) scaleRecord(scaling, keptRow(blockFirst + k), record, false, name, dataRow);
+        if (!out.write(record, length)) {
+          fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
+        }
+        ++counter_;
+      }
+    }
+  }
+}
 
 // Pass 2: scale the rows that the first pass accepted into the record file.
 // Each row is read again and checked once more, since the file may have
@@ -112,19 +152,11 @@ void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer*
   const std::string& name = data_.name();
   std::vector<float> record(static_cast<size_t>(scaling.inputLength()));
   if (kept_) {
-    // The rows as the first pass read them, with their reports and checks.
-    const auto columns = static_cast<size_t>(columnCount_);
-    int64_t dataRow = 0;
-    for (const KeptBlock& block : keptBlocks_) {
-      for (size_t at = 0; at + columns <= block.used; at += columns, ++dataRow) {
-        reportRow(observer, RowLoop::kScale, counter_, 0);
-        scaleRecord(scaling, block.values.get() + at, record.data(), false, name, dataRow);
-        if (!out.write(record.data(), record.size())) {
-          fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
-        }
-        ++counter_;
-      }
-    }
+    scaleKept(scaling, out, observer);
+    // Their memory serves the blocks of the phases after; another pass
+    // reads the text again.
+    keptBlocks_.clear();
+    kept_ = false;
     return;
   }
   if (!data_.rewind()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());

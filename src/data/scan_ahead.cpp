@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <system_error>
 
 namespace fuzzyart {
@@ -11,10 +12,27 @@ namespace {
 // keep both threads scanning (the helper one block, the caller one behind
 // it), and little memory to touch for the first time.
 constexpr size_t kBlocksAhead = 3;
-constexpr size_t kBlockBytes = size_t{256} << 10;
+constexpr size_t kBlockBytes = size_t{120} << 10;
+// The most blocks there are at once (those ahead and the caller's), each
+// with room for its text and values: together within one 2 MiB page.
+constexpr int kSlots = kBlocksAhead + 1;
+
+// The memory of a block's text and its values: a value takes two characters
+// at least (a digit and what ends it), so the values fit in half the text's
+// length, plus a line's worth.
+size_t valuesAt(size_t textBytes) { return (textBytes + 63) / 64 * 64; }
+size_t blockBytes(size_t textBytes) {
+  return valuesAt(textBytes) + (textBytes / 2 + kRowBufferSize) * sizeof(float);
+}
+constexpr size_t kSlotBytes = (kBlockBytes + 63) / 64 * 64 + (kBlockBytes / 2 + kRowBufferSize) * sizeof(float);
 }  // namespace
 
 ScanAhead::ScanAhead(TextFile& in, bool ahead) : in_(in) {
+  try {
+    arena_.resize(kSlots * kSlotBytes);
+  } catch (const std::bad_alloc&) {
+    // Each block takes memory of its own.
+  }
   // A file in memory is one block: nothing to share.
   if (!ahead || in_.descriptor() < 0) return;
   try {
@@ -39,6 +57,11 @@ bool ScanAhead::readBlock(std::unique_lock<std::mutex>& lock) {
   std::unique_ptr<Block> block;
   if (free_.empty()) {
     block = std::make_unique<Block>();
+    if (blocksMade_ < kSlots && arena_.data() != nullptr) {
+      block->memory = arena_.data() + static_cast<size_t>(blocksMade_) * kSlotBytes;
+      block->room = kSlotBytes;
+    }
+    ++blocksMade_;
   } else {
     block = std::move(free_.back());
     free_.pop_back();
@@ -65,14 +88,15 @@ bool ScanAhead::readBlock(std::unique_lock<std::mutex>& lock) {
 }
 
 void ScanAhead::Block::hold(std::string_view text) {
-  // A value takes two characters at least (a digit and what ends it), so
-  // the block's values fit in half its length, plus a line's worth.
-  const size_t valuesAt = (text.size() + 63) / 64 * 64;
-  const size_t bytes = valuesAt + (text.size() / 2 + kRowBufferSize) * sizeof(float);
-  memory.resize(bytes);
-  if (!text.empty()) std::memcpy(memory.data(), text.data(), text.size());
+  const size_t bytes = blockBytes(text.size());
+  if (bytes > room) {
+    own.resize(bytes);
+    memory = own.data();
+    room = bytes;
+  }
+  if (!text.empty()) std::memcpy(memory, text.data(), text.size());
   textBytes = text.size();
-  this->valuesAt = valuesAt;
+  this->valuesAt = fuzzyart::valuesAt(text.size());
 }
 
 void ScanAhead::scan(Block& block) {

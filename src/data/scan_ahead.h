@@ -52,16 +52,20 @@ class ScanAhead {
   // Blocks are kept for reuse: their memory is touched once.
   struct Block {
     enum State { kRead, kScanning, kScanned };
-    // The text, then room for the stored values of its lines, back to back.
-    LargeBuffer memory;
+    // The text, then room for the stored values of its lines, back to back:
+    // a slot of the scanner's arena, or memory of its own for a text that
+    // does not fit there.
+    char* memory = nullptr;
+    size_t room = 0;
+    LargeBuffer own;
     size_t textBytes = 0;
     size_t valuesAt = 0;
     bool last = false;    // no text follows
     bool failed = false;  // a read failed after this text
     State state = kRead;
     std::vector<Line> lines;  // every line but the comments
-    const char* text() const { return memory.data(); }
-    float* values() { return reinterpret_cast<float*>(memory.data() + valuesAt); }
+    const char* text() const { return memory; }
+    float* values() { return reinterpret_cast<float*>(memory + valuesAt); }
     // Takes a copy of the text, with room for its values.
     void hold(std::string_view text);
   };
@@ -79,6 +83,9 @@ class ScanAhead {
   void helperLoop();
 
   TextFile& in_;
+  // The slots of the first blocks, side by side in one large page.
+  LargeBuffer arena_;
+  int blocksMade_ = 0;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::unique_ptr<Block>> blocks_;  // in file order, the caller's first

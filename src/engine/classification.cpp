@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "base/failure.h"
 #include "engine/choice_kernel.h"
-#include "engine/chunk_team.h"
+#include "base/chunk_team.h"
 #include "engine/learning.h"
+#include "fuzzyart/large_buffer.h"
 #include "engine/resonance.h"
 
 namespace fuzzyart {
@@ -57,6 +59,7 @@ void classifyRange(const CategoryTable& table, const float* rows, size_t length,
         const std::span<const float> input(inputs[r], length);
         const float inputSum = inputDenominator(table.alpha(), input);
         if (searchesByThreshold(table, inputSum)) {
+          decisions[k + r] = RowDecision{};
           decisions[k + r].search =
               selectWinner(out[r], table.denominators(), table.count(), thresholds.of(inputSum));
         } else {
@@ -115,7 +118,11 @@ void classifyRows(const CategoryTable& table, RowSource& rows, float vigilance, 
   wanted = std::clamp(std::min<int>(wanted, static_cast<int>(work / kWorkPerThread)), 1, kMaxThreads);
   std::vector<ChoiceScratch> scratch(static_cast<size_t>(wanted));
   for (auto& s : scratch) s.ensure(table.count());
-  std::vector<RowDecision> decisions(rowsPerBlock);
+  // Each row's decision is written before it is read: its memory, from the
+  // large buffers a run has touched already, needs no setting up.
+  static_assert(std::is_trivially_copyable_v<RowDecision> && std::is_trivially_destructible_v<RowDecision>);
+  LargeBuffer decisionMemory(rowsPerBlock * sizeof(RowDecision));
+  RowDecision* const decisions = reinterpret_cast<RowDecision*>(decisionMemory.data());
   const float* block = nullptr;
   // Rows are independent: each block is classified in chunks, on several
   // cores when it pays, while this thread reports the rows of the chunks
@@ -123,7 +130,7 @@ void classifyRows(const CategoryTable& table, RowSource& rows, float vigilance, 
   // as row-by-row work.
   ChunkTeam team(wanted, rowsPerBlock, chunkRowsFor(length), [&](size_t first, size_t last, int worker) {
     classifyRange(table, block, rows.length(), first, last, vigilance, scratch[static_cast<size_t>(worker)],
-                  decisions.data());
+                  decisions);
   });
   int64_t row = 0;
   rows.rewind();

@@ -19,7 +19,7 @@
 
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
-#include "engine/chunk_team.h"
+#include "base/chunk_team.h"
 #include "engine/classification.h"
 #include "engine/learning.h"
 #include "engine/resonance.h"

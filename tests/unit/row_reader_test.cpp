@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <iterator>
@@ -190,6 +191,41 @@ TEST(Preparation, ThreadCapHoldsForReadingAhead) {
       EXPECT_EQ(most.most, before + cap - 1) << "cap " << cap;
     }
   }
+}
+
+// The second pass over kept values (in chunks, on one thread or two, across
+// the blocks the values are kept in) writes the records that reading the
+// text again writes, and that preparing the rows in memory gives.
+TEST(Preparation, KeptValuesGiveTheRecordsOfTheTextReadAgain) {
+  std::string text;
+  for (int i = 0; i < 160'000; ++i) {
+    for (int c = 0; c < 7; ++c) text += std::to_string((i * 31 + c * 17) % 1009 + c) + (c < 6 ? " " : "\n");
+  }
+  testing::TempDir dir;
+  testing::writeFile(dir.file("rows"), text);
+  const ScalingOptions options{false, true, {0, 2, 3, 4, 5, 6}};
+  std::string records[3];
+  for (int way = 0; way < 3; ++way) {
+    TextFile in;
+    ASSERT_TRUE(in.open(dir.file("rows")));
+    Preparation preparation(in, options);
+    if (way > 0) preparation.keepValues(size_t{64} << 20);
+    preparation.limitThreads(way == 1 ? 1 : 2);
+    preparation.measure(nullptr);
+    RecordFileWriter out;
+    ASSERT_TRUE(out.create(dir.file("BIN")));
+    preparation.scale(preparation.scaling(), out, nullptr);
+    ASSERT_TRUE(out.close());
+    records[way] = testing::readFile(dir.file("BIN"));
+  }
+  const RowTable table = readDataFile(dir.file("rows"));
+  const Scaling scaling = makeScaling(measureRanges(table.values, table.columns, false, "rows"), options, "rows");
+  std::vector<float> prepared(static_cast<size_t>(table.rows * scaling.inputLength()));
+  prepareRows(scaling, table.values, prepared, false, "rows");
+  ASSERT_EQ(records[0].size(), prepared.size() * sizeof(float));
+  EXPECT_EQ(std::memcmp(records[0].data(), prepared.data(), records[0].size()), 0);
+  EXPECT_TRUE(records[1] == records[0]);
+  EXPECT_TRUE(records[2] == records[0]);
 }
 
 TEST(ReadDataRow, ValuesBeyond8192AreCountedButNotStored) {

@@ -42,8 +42,9 @@ CategoryTable& CategoryTable::operator=(const CategoryTable& other) {
     std::memcpy(tiles_.back().get(), tile.get(), tileFloats * sizeof(float));
   }
   denominators_ = other.denominators_;
-  zero_ = other.zero_;
+  kinds_ = other.kinds_;
   zeroDenominators_ = other.zeroDenominators_;
+  negativeDenominators_ = other.negativeDenominators_;
   return *this;
 }
 
@@ -70,7 +71,7 @@ bool CategoryTable::reserveNext() {
     // the lanes past the last category are not a number, so that the
     // search's choice values there never compete.
     denominators_.resize((tiles_.size() * kLanes + 63) / 64 * 64, std::numeric_limits<float>::quiet_NaN());
-    zero_.resize(tiles_.size() * kLanes, 0);
+    kinds_.resize(tiles_.size() * kLanes, 0);
   } else {
     for (int i = 0; i < length_; ++i) setWeight(count_, i, 0.0f);
   }

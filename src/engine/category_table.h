@@ -74,12 +74,19 @@ class CategoryTable {
   // which the next search loads straight from the store).
   float* denominatorStore() { return denominators_.data(); }
   void noteDenominator(int j, float sum) {
-    const uint8_t isZero = sum == 0.0f;
-    zeroDenominators_ += int{isZero} - int{zero_[static_cast<size_t>(j)]};
-    zero_[static_cast<size_t>(j)] = isZero;
+    const uint8_t kind = (sum == 0.0f ? kZero : 0) | (sum < 0.0f ? kNegative : 0);
+    const uint8_t was = kinds_[static_cast<size_t>(j)];
+    zeroDenominators_ += int{(kind & kZero) != 0} - int{(was & kZero) != 0};
+    negativeDenominators_ += int{(kind & kNegative) != 0} - int{(was & kNegative) != 0};
+    kinds_[static_cast<size_t>(j)] = kind;
   }
   // True when some category's denominator is zero (positive or negative).
   bool anyZeroDenominator() const { return zeroDenominators_ > 0; }
+  // True when no choice value can pass 1: Alpha is 0 or more and no
+  // denominator is negative. Each numerator's terms are then at most its
+  // denominator's and summed in the same order from a start no higher, so
+  // (rounding being monotonic) no numerator passes its denominator.
+  bool choicesAtMostOne() const { return alpha_ >= 0.0f && negativeDenominators_ == 0; }
 
   // Reserves zero-filled weights for category count() (the next free one);
   // false when the memory cannot be had or the table is full.
@@ -94,8 +101,11 @@ class CategoryTable {
   int count_ = 0;
   std::vector<AlignedFloats> tiles_;
   std::vector<float> denominators_;
-  std::vector<uint8_t> zero_;
+  // Per category: whether its denominator is zero, negative.
+  static constexpr uint8_t kZero = 1, kNegative = 2;
+  std::vector<uint8_t> kinds_;
   int zeroDenominators_ = 0;
+  int negativeDenominators_ = 0;
 };
 
 // Makes index count() a new category with the given weights (for learning,

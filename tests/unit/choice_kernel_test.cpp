@@ -166,6 +166,61 @@ TEST(Search, ZeroInputSumStopsOnlyWhenACategoryIsTested) {
   EXPECT_EQ(findResonance(std::vector<float>{-0.5f}, numerators, 0.0f, 0.5f).outcome, SearchOutcome::kNoCategory);
 }
 
+// A category whose weights lie within the input reaches the choice value 1
+// when Alpha is 0, and no category passes 1 while every denominator is
+// positive: the search may end there. Its winner is the full search's in
+// every target: the first such category that passes the match (the one
+// before it is too small to, unless every category passes), and where a
+// negative denominator lets a later category pass 1 (with every category
+// passing the match), that one.
+TEST(Search, ReachingOneEndsTheSearchWithTheFullSearchsWinner) {
+  std::mt19937 rng(13);
+  std::uniform_real_distribution<float> unit(0.1f, 1.0f);
+  for (int count : {40, 200, 1500}) {
+    for (int length : {2, 8, 33}) {
+      for (bool negative : {false, true}) {
+        std::vector<float> input(static_cast<size_t>(length));
+        std::generate(input.begin(), input.end(), [&] { return unit(rng); });
+        if (negative) input[0] = -1.0f;
+        Weights w(static_cast<size_t>(count), std::vector<float>(static_cast<size_t>(length)));
+        for (auto& category : w) {
+          for (int i = 0; i < length; ++i) category[i] = std::max(input[i], 0.0f) + unit(rng);  // choice below 1
+        }
+        const auto within = [&](int j, float scale) {
+          for (int i = 0; i < length; ++i) w[j][i] = input[i] * scale;
+        };
+        within(count / 3, 1.0f);
+        if (!negative) {
+          within(count / 10, 0.05f);
+          within(count / 3 + 17, 0.9f);  // reaches 1 as well: the lower index wins
+        } else {
+          // Numerator -0.9 over denominator -0.4.
+          w[count - 1].assign(static_cast<size_t>(length), 0.1f / static_cast<float>(length - 1));
+          w[count - 1][0] = -0.5f;
+        }
+        const float alpha = 0.0f;
+        std::vector<float> numerators, choices;
+        referenceChoice(w, input, alpha, numerators, choices);
+        const auto table = fillTable(w, alpha);
+        const float inputSum = inputDenominator(alpha, input);
+        for (float vigilance : {0.5f, std::nanf("")}) {
+          const float threshold = negative ? -INFINITY : matchThreshold(inputSum, vigilance);
+          const SearchResult r = findResonance(choices, numerators, inputSum, negative ? std::nanf("") : vigilance);
+          ASSERT_EQ(r.outcome, SearchOutcome::kResonance);
+          const bool all = negative || std::isnan(vigilance);  // the small one passes too
+          ASSERT_EQ(r.winner, negative ? count - 1 : all ? count / 10 : count / 3) << count << " of " << length;
+          for (const auto& target : choiceKernelTargets()) {
+            if (!target.supported) continue;
+            const Candidate found = target.search(*table, 0, table->tileCount(), input.data(), threshold);
+            ASSERT_EQ(found.category, r.winner) << target.name << ", " << count << " of " << length;
+            ASSERT_EQ(std::bit_cast<uint32_t>(found.choice), std::bit_cast<uint32_t>(choices[r.winner]));
+          }
+        }
+      }
+    }
+  }
+}
+
 // Rows in batches (numerators summed together, the categories changed by
 // earlier rows of the batch summed again) and rows shared among threads
 // learn the bits of one row at a time on one thread; the weights pass the

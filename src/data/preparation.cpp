@@ -20,9 +20,6 @@ namespace {
 // Kept values are held in blocks of this many floats (4 MiB, in large
 // pages), so that keeping them never copies what is already kept.
 constexpr size_t kKeptBlock = size_t{1} << 20;
-// Rows of a chunk of the second pass over kept values: some tens of
-// microseconds of scaling.
-constexpr size_t kScaleChunk = 2048;
 }  // namespace
 
 Preparation::Preparation(TextFile& data, ScalingOptions options) : data_(data), options_(std::move(options)) {}
@@ -103,7 +100,9 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
   const auto length = static_cast<size_t>(scaling.inputLength());
   const size_t rowsPerKept = kKeptBlock / columns;
   const auto rows = static_cast<size_t>(dataRows_);
-  const size_t rowsPerBlock = std::max<size_t>(kScaleChunk, (size_t{1} << 18) / std::max<size_t>(1, length));
+  // Blocks of about a megabyte of records, in 16 chunks.
+  const size_t rowsPerBlock = std::max<size_t>(16, (size_t{1} << 18) / std::max<size_t>(1, length));
+  const size_t chunkRows = rowsPerBlock / 16;
   // The records of a block, then a byte per row whose scaling threw, to be
   // scaled again here in its turn.
   const size_t blockRows = std::min(rows, rowsPerBlock);
@@ -114,8 +113,9 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
   auto keptRow = [&](size_t row) {
     return keptBlocks_[row / rowsPerKept].values() + row % rowsPerKept * columns;
   };
-  const int threads = rows >= 4 * kScaleChunk ? threadsFor(threads_) : 1;
-  ChunkTeam team(threads, rowsPerBlock, kScaleChunk, [&](size_t first, size_t last, int) {
+  // A second thread pays from a few blocks on.
+  const int threads = rows >= 4 * rowsPerBlock ? threadsFor(threads_) : 1;
+  ChunkTeam team(threads, rowsPerBlock, chunkRows, [&](size_t first, size_t last, int) {
     for (size_t k = first; k < last; ++k) {
       try {
         scaleRecord(scaling, keptRow(blockFirst + k), records + k * length, false, name,
@@ -131,7 +131,7 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
     team.start(count);
     for (size_t c = 0; c < team.chunks(); ++c) {
       team.take(c);
-      for (size_t k = c * kScaleChunk; k < std::min(count, (c + 1) * kScaleChunk); ++k) {
+      for (size_t k = c * chunkRows; k < std::min(count, (c + 1) * chunkRows); ++k) {
         reportRow(observer, RowLoop::kScale, counter_, 0);
         const auto dataRow = static_cast<int64_t>(blockFirst + k);
         float* const record = records + k * length;

@@ -169,29 +169,7 @@ size_t convertFloat(std::string_view text, float& value) {
 
 namespace {
 
-// The divisions of a line's short decimals, made a few at a time in one
-// loop that the compiler turns into vector divisions (each quotient is the
-// same IEEE division): values[from + k] holds the signed digits until then,
-// divisors[k] the power of ten (1 for a value converted whole).
-struct PendingDivisions {
-  static constexpr int kRoom = 16;
-  float divisors[kRoom];
-  int count = 0;
-  int from = 0;
-
-  void finish(float* values) {
-    float* v = values + from;
-    for (int k = 0; k < count; ++k) v[k] = v[k] / divisors[k];
-    from += count;
-    count = 0;
-  }
-  void add(float* values, float divisor) {
-    divisors[count++] = divisor;
-    if (count == kRoom) finish(values);
-  }
-};
-
-LineKind scanValues(const char* p, const char* end, float* values, int32_t& count, PendingDivisions& pending) {
+LineKind scanValues(const char* p, const char* end, float* values, int32_t& count) {
   for (;;) {
     // Find where the next value begins: a digit, "-" or ".".
     while (p < end && kChars[*p] != kValueStart) {
@@ -207,9 +185,10 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
     float power;
     if (const size_t used = readShortDecimal(first, end, mantissa, power)) {
       if (count < kMaxInputLength) {
+        // Divided here: gathering a line's divisions into vector ones read
+        // back values just stored one by one, which waited on the stores.
         const float digits = static_cast<float>(mantissa);
-        values[count] = first != p ? -digits : digits;
-        pending.add(values, power);
+        values[count] = (first != p ? -digits : digits) / power;
       }
       p = first + used;
     } else {
@@ -221,10 +200,7 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
         LineKind rest = finishLine(p + whole, end);
         return rest == LineKind::kComment ? rest : LineKind::kBad;
       }
-      if (count < kMaxInputLength) {
-        values[count] = value;
-        pending.add(values, 1.0f);
-      }
+      if (count < kMaxInputLength) values[count] = value;
       p += whole;
     }
     if (count < INT32_MAX) ++count;
@@ -242,10 +218,7 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
 
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
   count = 0;
-  PendingDivisions pending;
-  const LineKind kind = scanValues(line.data(), line.data() + line.size(), values, count, pending);
-  pending.finish(values);
-  return kind;
+  return scanValues(line.data(), line.data() + line.size(), values, count);
 }
 
 int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* observer) {

@@ -170,45 +170,52 @@ size_t convertFloat(std::string_view text, float& value) {
 namespace {
 
 LineKind scanValues(const char* p, const char* end, float* values, int32_t& count) {
+  // Counted in a register, not through the reference: a store and load of
+  // the count for every value sat on the path from one value to the next.
+  int32_t n = 0;
+  const auto ends = [&](LineKind kind) {
+    count = n;
+    return kind;
+  };
   for (;;) {
     // Find where the next value begins: a digit, "-" or ".".
     while (p < end && kChars[*p] != kValueStart) {
       CharClass c = kChars[*p];
-      if (c == kComment) return LineKind::kComment;
-      if (c == kBadChar) return badOrComment(p, end);
+      if (c == kComment) return ends(LineKind::kComment);
+      if (c == kBadChar) return ends(badOrComment(p, end));
       ++p;
     }
-    if (p == end) return LineKind::kValues;
+    if (p == end) return ends(LineKind::kValues);
     const char* first = *p == '-' ? p + 1 : p;
-    if (!startsNumber(first, end)) return finishLine(p, end);  // a "-" or "." that begins no number ends the row
+    if (!startsNumber(first, end)) return ends(finishLine(p, end));  // a "-" or "." that begins no number ends the row
     uint32_t mantissa;
     float power;
     if (const size_t used = readShortDecimal(first, end, mantissa, power)) {
-      if (count < kMaxInputLength) {
+      if (n < kMaxInputLength) {
         // Divided here: gathering a line's divisions into vector ones read
         // back values just stored one by one, which waited on the stores.
         const float digits = static_cast<float>(mantissa);
-        values[count] = (first != p ? -digits : digits) / power;
+        values[n] = (first != p ? -digits : digits) / power;
       }
       p = first + used;
     } else {
       float value;
       const size_t whole = convertGeneral(p, end, value);
-      if (whole == 0) return finishLine(p, end);
+      if (whole == 0) return ends(finishLine(p, end));
       // A value beyond single precision would poison the ranges in silence.
       if (std::isinf(value)) {
         LineKind rest = finishLine(p + whole, end);
-        return rest == LineKind::kComment ? rest : LineKind::kBad;
+        return ends(rest == LineKind::kComment ? rest : LineKind::kBad);
       }
-      if (count < kMaxInputLength) values[count] = value;
+      if (n < kMaxInputLength) values[n] = value;
       p += whole;
     }
-    if (count < INT32_MAX) ++count;
+    if (n < INT32_MAX) ++n;
     // Text glued to a value is passed over up to the next separator.
     while (p < end && kChars[*p] != kSeparator) {
       CharClass c = kChars[*p];
-      if (c == kComment) return LineKind::kComment;
-      if (c == kBadChar) return badOrComment(p, end);
+      if (c == kComment) return ends(LineKind::kComment);
+      if (c == kBadChar) return ends(badOrComment(p, end));
       ++p;
     }
   }
@@ -217,7 +224,6 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
 }  // namespace
 
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
-  count = 0;
   return scanValues(line.data(), line.data() + line.size(), values, count);
 }
 

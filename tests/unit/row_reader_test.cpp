@@ -222,6 +222,16 @@ TEST(Preparation, KeptValuesGiveTheRecordsOfTheTextReadAgain) {
   const Scaling scaling = makeScaling(measureRanges(table.values, table.columns, false, "rows"), options, "rows");
   std::vector<float> prepared(static_cast<size_t>(table.rows * scaling.inputLength()));
   prepareRows(scaling, table.values, prepared, false, "rows");
+  // The scaling written out plainly: each value in double, rounded once.
+  for (int64_t r = 0; r < table.rows; r += 997) {
+    for (int k = 0; k < scaling.variableCount(); ++k) {
+      const double x = table.values[static_cast<size_t>(r * table.columns + scaling.columns[k])];
+      const auto v = static_cast<float>((x - scaling.min[k]) / (double{scaling.max[k]} - scaling.min[k]));
+      const float* record = prepared.data() + r * scaling.inputLength();
+      ASSERT_EQ(record[k], v) << "row " << r;
+      ASSERT_EQ(record[scaling.variableCount() + k], 1.0f - v) << "row " << r;
+    }
+  }
   ASSERT_EQ(records[0].size(), prepared.size() * sizeof(float));
   EXPECT_EQ(std::memcmp(records[0].data(), prepared.data(), records[0].size()), 0);
   EXPECT_TRUE(records[1] == records[0]);

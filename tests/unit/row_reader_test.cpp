@@ -199,7 +199,10 @@ TEST(Preparation, ThreadCapHoldsForReadingAhead) {
 TEST(Preparation, KeptValuesGiveTheRecordsOfTheTextReadAgain) {
   std::string text;
   for (int i = 0; i < 160'000; ++i) {
-    for (int c = 0; c < 7; ++c) text += std::to_string((i * 31 + c * 17) % 1009 + c) + (c < 6 ? " " : "\n");
+    for (int c = 0; c < 7; ++c) {
+      text += std::to_string((i * 31 + c * 17) % 1009 + c) + "." + std::to_string((i * 7919 + c) % 100'000) +
+              (c < 6 ? " " : "\n");
+    }
   }
   testing::TempDir dir;
   testing::writeFile(dir.file("rows"), text);

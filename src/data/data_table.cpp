@@ -11,9 +11,13 @@ namespace fuzzyart {
 
 void ColumnRanges::widen(const float* row) {
   const size_t columns = min.size();
+  // Stored whatever the comparison gives, so that the loop is vector code;
+  // a value that is not a number leaves a bound as it is, as before.
+  float* __restrict const low = min.data();
+  float* __restrict const high = max.data();
   for (size_t i = 0; i < columns; ++i) {
-    if (row[i] < min[i]) min[i] = row[i];
-    if (row[i] > max[i]) max[i] = row[i];
+    low[i] = row[i] < low[i] ? row[i] : low[i];
+    high[i] = row[i] > high[i] ? row[i] : high[i];
   }
 }
 

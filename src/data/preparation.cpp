@@ -27,7 +27,6 @@ Preparation::Preparation(TextFile& data, ScalingOptions options) : data_(data), 
 // Pass 1: check every row and measure each column's range.
 void Preparation::measure(Observer* observer) {
   const std::string& name = data_.name();
-  std::vector<float> row(kRowBufferSize);
   RowShape shape;
   counter_ = 0;
   keptBlocks_.clear();
@@ -35,7 +34,10 @@ void Preparation::measure(Observer* observer) {
   size_t keptBytes = 0;
   ScanAhead lines(data_, threadsFor(threads_) > 1);
   for (;;) {
-    const int32_t n = lines.next(row.data(), shape, observer);
+    // The row's values where they were scanned (divided by the row sum
+    // there too).
+    float* row = nullptr;
+    const int32_t n = lines.nextInPlace(row, shape, observer);
     if (n == 0) break;
     reportRow(observer, RowLoop::kMeasure, counter_, 0);
     if (n < 0) failBadRow(name, counter_);
@@ -50,9 +52,9 @@ void Preparation::measure(Observer* observer) {
                       [&] { return ranges_.max.assign(static_cast<size_t>(columns), -FLT_MAX), true; },
                       "Not enough memory for MAXvector.\n");
     }
-    if (options_.normalise) divideBySum(row.data(), shape.columnCount, name, counter_);
-    ranges_.widen(row.data());
-    if (kept_) kept_ = keep(row.data(), static_cast<size_t>(shape.columnCount), keptBytes);
+    if (options_.normalise) divideBySum(row, shape.columnCount, name, counter_);
+    ranges_.widen(row);
+    if (kept_) kept_ = keep(row, static_cast<size_t>(shape.columnCount), keptBytes);
     ++counter_;
   }
   // A read error would silently end the data early.

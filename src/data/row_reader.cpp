@@ -245,6 +245,10 @@ int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* obse
 
 int32_t finishDataRow(float* values, std::string_view line, int32_t count, RowShape& shape, Observer* observer) {
   values[count < kMaxInputLength ? count : kMaxInputLength] = 0.0f;
+  return checkDataRow(line, count, shape, observer);
+}
+
+int32_t checkDataRow(std::string_view line, int32_t count, RowShape& shape, Observer* observer) {
   if (shape.variableCount != 0 && count != 0 && count != shape.columnCount) {
     if (observer != nullptr) observer->onRowMismatch(line, count, shape.columnCount);
     return -1;

@@ -33,6 +33,8 @@ LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
 // the stored values, and the count checked against the file's first row
 // (which sets the shape). Returns readDataRow's result.
 int32_t finishDataRow(float* values, std::string_view line, int32_t count, RowShape& shape, Observer* observer);
+// finishDataRow without the 0.0, for values that stay where they were scanned.
+int32_t checkDataRow(std::string_view line, int32_t count, RowShape& shape, Observer* observer);
 
 // Reads the next data row into values (room for kRowBufferSize floats):
 //   n > 0  a row of n values, then 0.0 stored after them

@@ -176,12 +176,38 @@ bool ScanAhead::scanBehind(std::unique_lock<std::mutex>& lock) {
 }
 
 int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
+  const Line* line = nextScannedLine();
+  if (line == nullptr) {
+    values[0] = 0.0f;
+    return 0;
+  }
+  if (line->kind == LineKind::kBad) return -2;
+  const int32_t stored = std::min(line->count, kMaxInputLength);
+  std::memcpy(values, takeValues(stored), static_cast<size_t>(stored) * sizeof(float));
+  return finishDataRow(values, textOf(*line), line->count, shape, observer);
+}
+
+int32_t ScanAhead::nextInPlace(float*& values, RowShape& shape, Observer* observer) {
+  values = nullptr;
+  const Line* line = nextScannedLine();
+  if (line == nullptr) return 0;
+  if (line->kind == LineKind::kBad) return -2;
+  values = takeValues(std::min(line->count, kMaxInputLength));
+  return checkDataRow(textOf(*line), line->count, shape, observer);
+}
+
+float* ScanAhead::takeValues(int32_t stored) {
+  float* const values = current_->values() + nextValue_;
+  nextValue_ += static_cast<size_t>(stored);
+  return values;
+}
+
+const ScanAhead::Line* ScanAhead::nextScannedLine() {
   for (;;) {
     if (current_ && nextLine_ < current_->lines.size()) break;
     if (current_ && current_->last) {
-      values[0] = 0.0f;
       failed_ = current_->failed;
-      return 0;
+      return nullptr;
     }
     std::unique_lock<std::mutex> lock(mutex_);
     if (current_) {
@@ -211,14 +237,7 @@ int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
     nextValue_ = 0;
     changed_.notify_all();
   }
-  // readDataRow's checks on the scanned line.
-  const Line& line = current_->lines[nextLine_++];
-  if (line.kind == LineKind::kBad) return -2;
-  const int32_t stored = std::min(line.count, kMaxInputLength);
-  std::memcpy(values, current_->values() + nextValue_, static_cast<size_t>(stored) * sizeof(float));
-  nextValue_ += static_cast<size_t>(stored);
-  return finishDataRow(values, std::string_view(current_->text() + line.begin, line.length), line.count, shape,
-                       observer);
+  return &current_->lines[nextLine_++];
 }
 
 }  // namespace fuzzyart

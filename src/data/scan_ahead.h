@@ -38,6 +38,9 @@ class ScanAhead {
 
   // readDataRow on the next line.
   int32_t next(float* values, RowShape& shape, Observer* observer);
+  // The same without a copy: for a row, values points at its values where
+  // they were scanned (no 0.0 after them), valid until the next call.
+  int32_t nextInPlace(float*& values, RowShape& shape, Observer* observer);
   // TextFile::failed() as reading line by line up to the last row handed
   // out would leave it.
   bool failed() const { return failed_; }
@@ -70,6 +73,14 @@ class ScanAhead {
     void hold(std::string_view text);
   };
 
+  // The next line that is not a comment, from the blocks in file order (the
+  // caller's block moving on as needed); null at the end of the text.
+  const Line* nextScannedLine();
+  // The next `stored` values of the caller's block.
+  float* takeValues(int32_t stored);
+  std::string_view textOf(const Line& line) const {
+    return std::string_view(current_->text() + line.begin, line.length);
+  }
   // Reads the next block (the lock held on entry and exit, released for
   // the reading); false once the file has ended.
   bool readBlock(std::unique_lock<std::mutex>& lock);

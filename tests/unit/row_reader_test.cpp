@@ -111,7 +111,9 @@ TEST(ReadDataRow, LinesOfAnyLengthAreReadWhole) {
   const std::string wide = "4" + std::string(99'996, ' ') + "5 6";  // 100,000 characters
   testing::TempDir dir;
   for (size_t last : {size_t{1} << 20, size_t{1} << 21}) {
-    testing::writeFile(dir.file("rows"), "1 2 3\n" + wide + "\n7 8 9\n" + std::string(last - 8, ' ') + "10 11 12");
+    std::string text = "1 2 3\n";
+    text.append(wide).append("\n7 8 9\n").append(last - 8, ' ').append("10 11 12");
+    testing::writeFile(dir.file("rows"), text);
     EXPECT_EQ(readDataFile(dir.file("rows")).values, (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}))
         << last;
   }

@@ -107,7 +107,7 @@ void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& p, C
 #ifdef FUZZYART_PLAIN_ENGINE
   TileSearch* const team = nullptr;  // the plain build is the one-thread baseline
 #else
-  SearchTeam shared(p.threads);
+  SearchTeam shared(p.threads, p.measureSharing);
   TileSearch* const team = &shared;
   Batch batch;
 #endif

@@ -20,6 +20,9 @@ struct PassParameters {
   // Tables of at least this many weights take rows in batches (the default:
   // those past a core's first-level cache).
   int64_t batchFloats = kBatchFloats;
+  // Rows that could be shared among threads are shared only where that is
+  // measured to be faster (search_team.h); false shares them always.
+  bool measureSharing = true;
 };
 
 // Stops on a zero denominator ("Division by 0 ... (Vicinityvector)" or

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <system_error>
@@ -122,8 +123,42 @@ struct SearchTeam::Shared {
   }
 };
 
-SearchTeam::SearchTeam(int threads)
-    : threads_(std::clamp(threads, 1, kMaxChunks)), shared_(std::make_unique<Shared>()) {}
+SearchTeam::SearchTeam(int threads, bool measure)
+    : threads_(std::clamp(threads, 1, kMaxChunks)), pace_(measure), shared_(std::make_unique<Shared>()) {}
+
+namespace {
+int64_t nanosecondsNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+bool SearchTeam::Pace::begin(int64_t work) {
+  if (!measure_) return true;
+  if (inWindow_ == 0) {
+    if (windows_ < 2) {
+      shared_ = windows_ == 0;
+    } else {
+      const bool faster = timed_[1] && (!timed_[0] || perOp_[1] < perOp_[0]);
+      shared_ = windows_ % 16 == 0 ? !faster : faster;
+    }
+  } else {
+    if (inWindow_ == 1) start_ = nanosecondsNow();
+    work_ += work;
+  }
+  return shared_;
+}
+
+void SearchTeam::Pace::end() {
+  if (!measure_ || ++inWindow_ < kWindow) return;
+  const double perOp = static_cast<double>(nanosecondsNow() - start_) / static_cast<double>(std::max<int64_t>(1, work_));
+  const int way = shared_ ? 1 : 0;
+  perOp_[way] = timed_[way] ? 0.5 * (perOp_[way] + perOp) : perOp;
+  timed_[way] = true;
+  inWindow_ = 0;
+  work_ = 0;
+  ++windows_;
+}
 
 SearchTeam::~SearchTeam() {
   if (helpers_.empty()) return;
@@ -174,8 +209,14 @@ void SearchTeam::runShared(int tiles, int chunks) {
 Candidate SearchTeam::search(const CategoryTable& table, const float* input, float threshold) {
   const SearchKernelFn kernel = activeChoiceKernel().search;
   const int tiles = table.tileCount();
-  const int chunks = chunksFor(table, int64_t{table.count()} * table.length());
+  const int64_t work = int64_t{table.count()} * table.length();
+  const int chunks = chunksFor(table, work);
   if (chunks < 2) return kernel(table, 0, tiles, input, threshold);
+  if (!pace_.begin(work)) {
+    const Candidate best = kernel(table, 0, tiles, input, threshold);
+    pace_.end();
+    return best;
+  }
   Shared& s = *shared_;
   s.table = &table;
   s.input = input;
@@ -185,14 +226,21 @@ Candidate SearchTeam::search(const CategoryTable& table, const float* input, flo
   runShared(tiles, chunks);
   Candidate best = s.results[0].best;
   for (int k = 1; k < chunks; ++k) best = laterIfBetter(best, s.results[k].best);
+  pace_.end();
   return best;
 }
 
 void SearchTeam::sweep(const CategoryTable& table, const float* const* inputs, int rows, float* const* out) {
   const BatchKernelFn kernel = activeChoiceKernel().numerators;
   const int tiles = table.tileCount();
-  const int chunks = chunksFor(table, int64_t{table.count()} * table.length() * rows);
+  const int64_t work = int64_t{table.count()} * table.length() * rows;
+  const int chunks = chunksFor(table, work);
   if (chunks < 2) return kernel(table, 0, tiles, inputs, rows, out);
+  if (!pace_.begin(work)) {
+    kernel(table, 0, tiles, inputs, rows, out);
+    pace_.end();
+    return;
+  }
   Shared& s = *shared_;
   s.table = &table;
   s.batchKernel = kernel;
@@ -200,6 +248,7 @@ void SearchTeam::sweep(const CategoryTable& table, const float* const* inputs, i
   s.batchRows = rows;
   s.batchOut = out;
   runShared(tiles, chunks);
+  pace_.end();
 }
 
 }  // namespace fuzzyart

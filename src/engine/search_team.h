@@ -27,8 +27,10 @@ class SearchTeam final : public TileSearch {
   // nanoseconds of cache-line traffic between the cores.
   static constexpr int64_t kWorkPerChunk = 16384;
 
-  // threads: the most threads a row may use, this one included.
-  explicit SearchTeam(int threads);
+  // threads: the most threads a row may use, this one included. With
+  // measure, a job that could be shared is shared only while that is
+  // measured to be faster than working alone (below); without, always.
+  explicit SearchTeam(int threads, bool measure = true);
   ~SearchTeam();
   SearchTeam(const SearchTeam&) = delete;
   SearchTeam& operator=(const SearchTeam&) = delete;
@@ -53,7 +55,34 @@ class SearchTeam final : public TileSearch {
   // waits until every chunk is done.
   void runShared(int tiles, int chunks);
 
+  // Whether sharing pays depends on what handing a chunk to another core
+  // costs on the machine at hand, which differs between machines and over
+  // time on a shared one: jobs go in windows of 32, each window shared or
+  // alone and timed after its first job (which bears the switch, such as
+  // waking a sleeping helper), both ways tried first, the faster one per
+  // element-op kept, and the other tried again every 16th window. Only the
+  // speed depends on it: the bits are the same either way.
+  class Pace {
+   public:
+    explicit Pace(bool measure) : measure_(measure) {}
+    // Whether the job of `work` element-ops about to run is shared.
+    bool begin(int64_t work);
+    void end();
+
+   private:
+    static constexpr int kWindow = 32;
+    bool measure_;
+    bool shared_ = true;
+    int inWindow_ = 0;
+    int64_t windows_ = 0;
+    int64_t work_ = 0;
+    int64_t start_ = 0;
+    double perOp_[2] = {0.0, 0.0};  // nanoseconds per element-op: alone, shared
+    bool timed_[2] = {false, false};
+  };
+
   int threads_;
+  Pace pace_;
   bool started_ = false;
   std::unique_ptr<Shared> shared_;
   std::vector<std::thread> helpers_;

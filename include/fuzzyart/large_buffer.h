@@ -1,5 +1,6 @@
-// The memory of the text and record files' read and write blocks: a
-// quarter megabyte and more, held in 2 MiB pages where the system lends them.
+// Memory of a quarter megabyte and more (the files' read and write blocks,
+// kept values, a block's records and decisions), held in 2 MiB pages where
+// the system lends them.
 // On the virtual machines the program mostly runs on, the first touch of
 // every 4 KiB page traps to the host, about 12 microseconds each: a fresh
 // megabyte costs 3 ms in small pages and a tenth of that in one large page,

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/chunk_team.h"
-#include "base/failure.h"
 #include "base/cores.h"
+#include "base/failure.h"
 #include "base/reservation.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
@@ -151,8 +151,6 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
 // Each row is read again and checked once more, since the file may have
 // changed since the first pass.
 void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer) {
-  const std::string& name = data_.name();
-  std::vector<float> record(static_cast<size_t>(scaling.inputLength()));
   if (kept_) {
     scaleKept(scaling, out, observer);
     // Their memory serves the blocks of the phases after; another pass
@@ -161,6 +159,8 @@ void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer*
     kept_ = false;
     return;
   }
+  const std::string& name = data_.name();
+  std::vector<float> record(static_cast<size_t>(scaling.inputLength()));
   if (!data_.rewind()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
   std::vector<float> row(kRowBufferSize);
   RowShape shape{columnCount_, columnCount_};

@@ -20,11 +20,11 @@ constexpr int kSlots = kBlocksAhead + 1;
 // The memory of a block's text and its values: a value takes two characters
 // at least (a digit and what ends it), so the values fit in half the text's
 // length, plus a line's worth.
-size_t valuesAt(size_t textBytes) { return (textBytes + 63) / 64 * 64; }
-size_t blockBytes(size_t textBytes) {
+constexpr size_t valuesAt(size_t textBytes) { return (textBytes + 63) / 64 * 64; }
+constexpr size_t blockBytes(size_t textBytes) {
   return valuesAt(textBytes) + (textBytes / 2 + kRowBufferSize) * sizeof(float);
 }
-constexpr size_t kSlotBytes = (kBlockBytes + 63) / 64 * 64 + (kBlockBytes / 2 + kRowBufferSize) * sizeof(float);
+constexpr size_t kSlotBytes = blockBytes(kBlockBytes);
 }  // namespace
 
 ScanAhead::ScanAhead(TextFile& in, bool ahead) : in_(in) {

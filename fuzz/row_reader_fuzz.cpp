@@ -3,7 +3,8 @@
 // target holds the reader to its promises:
 //  - a line that scans as values holds only the allowed characters, a comment
 //    holds "!", and every value stored equals the C library's strtof of the
-//    text where the value starts;
+//    text where the value starts, whether signs are read as coming seldom or
+//    at random;
 //  - a positive result stores at most 8192 finite values followed by 0.0; the
 //    first row sets both counts and every later positive result equals them;
 //  - a second pass over the same bytes reads the same rows, which the two
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "data/row_reader.h"
 #include "fuzz_input.h"
@@ -24,6 +26,15 @@ namespace {
 void checkLine(std::string_view line, float* values) {
   int32_t count = -1;
   const LineKind kind = scanDataLine(line, values, count);
+  // Read as if signs came at random: the same line, the same values.
+  {
+    std::vector<float> copy(values, values + std::clamp(count, 0, kMaxInputLength));
+    SignTally signs{1, 1};
+    int32_t again = -1;
+    CHECK(scanDataLine(line, values, again, signs) == kind);
+    CHECK(kind != LineKind::kValues ||
+          (again == count && (copy.empty() || std::memcmp(copy.data(), values, copy.size() * sizeof(float)) == 0)));
+  }
   CHECK(kind != LineKind::kComment || line.find('!') != std::string_view::npos);
   if (kind != LineKind::kValues) return;
   for (char c : line) CHECK((c >= '0' && c <= '9') || (c != '\0' && std::strchr(" \t,.+-eE\r\n", c) != nullptr));

@@ -61,7 +61,11 @@ class RecordFileWriter {
   bool isOpen() const { return fd_ >= 0; }
   const std::string& name() const { return name_; }
   // False when the record could not be written (or an earlier write failed).
+  // Records written together are written as one after another would be.
   bool write(const float* record, size_t length);
+  // How many records of `length` floats can be written before the buffered
+  // ones go to the file (0 once a write has failed).
+  size_t recordsBeforeWrite(size_t length) const;
   // Writes what is buffered and closes; false when anything failed. Closing a
   // writer that is not open succeeds.
   bool close();

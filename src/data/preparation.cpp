@@ -118,14 +118,15 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
   // A second thread pays from a few blocks on.
   const int threads = rows >= 4 * rowsPerBlock ? threadsFor(threads_) : 1;
   ChunkTeam team(threads, rowsPerBlock, chunkRows, [&](size_t first, size_t last, int) {
-    for (size_t k = first; k < last; ++k) {
-      try {
-        scaleRecord(scaling, keptRow(blockFirst + k), records + k * length, false, name,
-                    static_cast<int64_t>(blockFirst + k));
-        failed[k] = 0;
-      } catch (...) {
-        failed[k] = 1;
-      }
+    for (size_t k = first; k < last;) {
+      // The rows up to the end of the chunk or of their kept block lie side
+      // by side.
+      const size_t keptEnd = (blockFirst + k) / rowsPerKept * rowsPerKept + rowsPerKept - blockFirst;
+      const size_t run = std::min(last, keptEnd) - k;
+      const size_t scaled = scaleRecordsInRange(scaling, keptRow(blockFirst + k), run, records + k * length);
+      std::memset(failed + k, 0, scaled);
+      k += scaled;
+      if (scaled < run) failed[k++] = 1;
     }
   });
   for (; blockFirst < rows; blockFirst += rowsPerBlock) {
@@ -133,15 +134,32 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
     team.start(count);
     for (size_t c = 0; c < team.chunks(); ++c) {
       team.take(c);
-      for (size_t k = c * chunkRows; k < std::min(count, (c + 1) * chunkRows); ++k) {
-        reportRow(observer, RowLoop::kScale, counter_, 0);
-        const auto dataRow = static_cast<int64_t>(blockFirst + k);
-        float* const record = records + k * length;
-        if (failed[k] != 0) scaleRecord(scaling, keptRow(blockFirst + k), record, false, name, dataRow);
-        if (!out.write(record, length)) {
+      const size_t last = std::min(count, (c + 1) * chunkRows);
+      for (size_t k = c * chunkRows; k < last;) {
+        // The rows that fit in the writer's buffer go to it together, after
+        // their reports; the row that has the buffer written out goes alone,
+        // so that a failed write comes after the same reports as row by row.
+        const size_t run = std::clamp<size_t>(out.recordsBeforeWrite(length), 1, last - k);
+        size_t row = k;
+        try {
+          for (; row < k + run; ++row) {
+            reportRow(observer, RowLoop::kScale, counter_ + static_cast<int64_t>(row - k), 0);
+            if (failed[row] != 0) {
+              scaleRecord(scaling, keptRow(blockFirst + row), records + row * length, false, name,
+                          static_cast<int64_t>(blockFirst + row));
+            }
+          }
+        } catch (...) {
+          // A stop: the rows before it are written, as row by row.
+          out.write(records + k * length, (row - k) * length);
+          counter_ += static_cast<int64_t>(row - k);
+          throw;
+        }
+        if (!out.write(records + k * length, run * length)) {
           fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
         }
-        ++counter_;
+        counter_ += static_cast<int64_t>(run);
+        k += run;
       }
     }
   }

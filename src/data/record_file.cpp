@@ -77,6 +77,11 @@ bool RecordFileWriter::write(const float* record, size_t length) {
   return true;
 }
 
+size_t RecordFileWriter::recordsBeforeWrite(size_t length) const {
+  if (fd_ < 0 || failed_ || length == 0) return 0;
+  return (buffer_.size() - used_) / (length * sizeof(float));
+}
+
 bool RecordFileWriter::close() {
   if (fd_ < 0) return true;
   bool ok = drain();

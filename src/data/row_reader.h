@@ -29,6 +29,16 @@ enum class LineKind { kComment, kBad, kValues };
 // kMaxInputLength stored, every one counted) and their number is put in count.
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
 
+// The short decimals of the lines scanned so far, and how many were
+// negative: where a quarter or more are, the signs are taken to come at
+// random and are read without a branch. The values are the same either way.
+struct SignTally {
+  int64_t values = 0;
+  int64_t negatives = 0;
+};
+// scanDataLine for the next line of a run of lines, told of their signs.
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count, SignTally& signs);
+
 // readDataRow's ending for a scanned line of `count` values: the 0.0 after
 // the stored values, and the count checked against the file's first row
 // (which sets the shape). Returns readDataRow's result.

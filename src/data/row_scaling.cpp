@@ -61,7 +61,49 @@ bool scaleInRange(int n, const int* __restrict columns, const float* __restrict 
   return outside == 0;
 }
 
+// scaleInRange for rows side by side that use every column, the raw values
+// read as they lie: the rows scaled before the first with a value outside
+// its range (all of them when none is), whose record may hold anything.
+FUZZYART_VECTOR_CLONES
+size_t scaleAllInRange(size_t rows, int n, const float* __restrict mins, const float* __restrict maxs,
+                       const float* __restrict raw, float* __restrict out, bool complementCoding) {
+  const size_t length = complementCoding ? 2 * static_cast<size_t>(n) : static_cast<size_t>(n);
+  for (size_t r = 0; r < rows; ++r) {
+    const float* __restrict x = raw + r * static_cast<size_t>(n);
+    float* __restrict values = out + r * length;
+    float* __restrict complements = values + n;
+    int outside = 0;
+    for (int k = 0; k < n; ++k) {
+      const float value = static_cast<float>(scaled(x[k], mins[k], maxs[k]));
+      outside |= static_cast<int>(x[k] < mins[k]) | static_cast<int>(x[k] > maxs[k]);
+      values[k] = value;
+      if (complementCoding) complements[k] = 1.0f - value;
+    }
+    if (outside != 0) return r;
+  }
+  return rows;
+}
+
 }  // namespace
+
+size_t scaleRecordsInRange(const Scaling& scaling, const float* raw, size_t rows, float* out) {
+  const int n = scaling.variableCount();
+  // The columns are ascending and each used once: as many as a row has are
+  // all of them, in order.
+  if (n == scaling.columnCount) {
+    return scaleAllInRange(rows, n, scaling.min.data(), scaling.max.data(), raw, out, scaling.complementCoding);
+  }
+  const auto length = static_cast<size_t>(scaling.inputLength());
+  for (size_t r = 0; r < rows; ++r) {
+    float* const record = out + r * length;
+    if (!scaleInRange(n, scaling.columns.data(), scaling.min.data(), scaling.max.data(),
+                      raw + r * static_cast<size_t>(scaling.columnCount), record,
+                      scaling.complementCoding ? record + n : nullptr)) {
+      return r;
+    }
+  }
+  return rows;
+}
 
 void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip, const std::string& name,
                  int64_t rowNumber) {

@@ -3,6 +3,7 @@
 // prepared in memory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,12 @@ void divideBySum(float* row, int columns, const std::string& name, int64_t rowNu
 // outside the ranges is clipped into 0..1 with clip, else makes the row bad.
 void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip, const std::string& name,
                  int64_t rowNumber);
+
+// scaleRecord without clipping for rows side by side (columnCount values
+// each) into records side by side: the number of rows scaled before the
+// first with a value outside the ranges (rows when none is); that row's
+// record may hold anything, and scaleRecord tells what is wrong with it.
+size_t scaleRecordsInRange(const Scaling& scaling, const float* raw, size_t rows, float* out);
 
 [[noreturn]] void failBadRow(const std::string& name, int64_t rowNumber);
 

@@ -106,12 +106,13 @@ void ScanAhead::scan(Block& block) {
   const char* const end = p + block.textBytes;
   float* const values = block.values();
   size_t at = 0;
+  SignTally signs;
   while (p < end) {
     const void* feed = std::memchr(p, '\n', static_cast<size_t>(end - p));
     const size_t length = feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - p) + 1
                                           : static_cast<size_t>(end - p);
     int32_t count = 0;
-    const LineKind kind = scanDataLine(std::string_view(p, length), values + at, count);
+    const LineKind kind = scanDataLine(std::string_view(p, length), values + at, count, signs);
     if (kind != LineKind::kComment) {
       block.lines.push_back({static_cast<size_t>(p - text), length, count, kind});
       if (kind == LineKind::kValues) at += static_cast<size_t>(std::min(count, kMaxInputLength));

@@ -2,6 +2,7 @@
 // row, the mismatch line, the end of the data, and lines of any length.
 #include "data/row_reader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,6 +17,7 @@
 #include "data/scan_ahead.h"
 #include "e2e/child_process.h"
 #include "fuzzyart/data.h"
+#include "fuzzyart/error.h"
 
 namespace fuzzyart {
 namespace {
@@ -63,12 +65,19 @@ TEST(ScanDataLine, EveryKindOfLine) {
       {"1 x 2 !\n", kComment, {}},
       {"1e39 !\n", kComment, {}},
   };
-  for (const auto& c : cases) {
-    std::vector<float> values(kRowBufferSize, kUntouched);
-    int32_t count = -1;
-    EXPECT_EQ(scanDataLine(c.line, values.data(), count), c.kind) << c.line;
-    values.resize(c.kind == kValues ? static_cast<size_t>(count) : 0);
-    EXPECT_EQ(values, c.values) << c.line;
+  // Alone, and in runs of lines whose signs came seldom and often.
+  for (const int negatives : {-1, 0, 50}) {
+    for (const auto& c : cases) {
+      std::vector<float> values(kRowBufferSize, kUntouched);
+      int32_t count = -1;
+      SignTally signs{100, negatives};
+      EXPECT_EQ(negatives < 0 ? scanDataLine(c.line, values.data(), count)
+                              : scanDataLine(c.line, values.data(), count, signs),
+                c.kind)
+          << c.line;
+      values.resize(c.kind == kValues ? static_cast<size_t>(count) : 0);
+      EXPECT_EQ(values, c.values) << c.line << " after " << negatives << " negatives";
+    }
   }
 }
 
@@ -195,52 +204,123 @@ TEST(Preparation, ThreadCapHoldsForReadingAhead) {
   }
 }
 
-// The second pass over kept values (in chunks, on one thread or two, across
-// the blocks the values are kept in) writes the records that reading the
-// text again writes, and that preparing the rows in memory gives.
-TEST(Preparation, KeptValuesGiveTheRecordsOfTheTextReadAgain) {
-  std::string text;
-  for (int i = 0; i < 160'000; ++i) {
-    for (int c = 0; c < 7; ++c) {
-      text += std::to_string((i * 31 + c * 17) % 1009 + c) + "." + std::to_string((i * 7919 + c) % 100'000) +
-              (c < 6 ? " " : "\n");
-    }
-  }
-  testing::TempDir dir;
-  testing::writeFile(dir.file("rows"), text);
-  const ScalingOptions options{false, true, {0, 2, 3, 4, 5, 6}};
+// Both passes over a file, its text read again or its values kept (with one
+// and with two threads), give the records of the table read whole and
+// prepared in memory, which are the scaling written out plainly.
+void expectKeptValuesGiveTheTextsRecords(const std::string& path, const ScalingOptions& options) {
   std::string records[3];
   for (int way = 0; way < 3; ++way) {
     TextFile in;
-    ASSERT_TRUE(in.open(dir.file("rows")));
+    ASSERT_TRUE(in.open(path));
     Preparation preparation(in, options);
     if (way > 0) preparation.keepValues(size_t{64} << 20);
     preparation.limitThreads(way == 1 ? 1 : 2);
     preparation.measure(nullptr);
     RecordFileWriter out;
-    ASSERT_TRUE(out.create(dir.file("BIN")));
+    ASSERT_TRUE(out.create(path + ".BIN"));
     preparation.scale(preparation.scaling(), out, nullptr);
     ASSERT_TRUE(out.close());
-    records[way] = testing::readFile(dir.file("BIN"));
+    records[way] = testing::readFile(path + ".BIN");
   }
-  const RowTable table = readDataFile(dir.file("rows"));
+  const RowTable table = readDataFile(path);
   const Scaling scaling = makeScaling(measureRanges(table.values, table.columns, false, "rows"), options, "rows");
   std::vector<float> prepared(static_cast<size_t>(table.rows * scaling.inputLength()));
   prepareRows(scaling, table.values, prepared, false, "rows");
-  // The scaling written out plainly: each value in double, rounded once.
   for (int64_t r = 0; r < table.rows; r += 997) {
+    const float* record = prepared.data() + r * scaling.inputLength();
     for (int k = 0; k < scaling.variableCount(); ++k) {
       const double x = table.values[static_cast<size_t>(r * table.columns + scaling.columns[k])];
       const auto v = static_cast<float>((x - scaling.min[k]) / (double{scaling.max[k]} - scaling.min[k]));
-      const float* record = prepared.data() + r * scaling.inputLength();
       ASSERT_EQ(record[k], v) << "row " << r;
-      ASSERT_EQ(record[scaling.variableCount() + k], 1.0f - v) << "row " << r;
+      if (options.complementCoding) {
+        ASSERT_EQ(record[scaling.variableCount() + k], 1.0f - v) << "row " << r;
+      }
     }
   }
   ASSERT_EQ(records[0].size(), prepared.size() * sizeof(float));
   EXPECT_EQ(std::memcmp(records[0].data(), prepared.data(), records[0].size()), 0);
   EXPECT_TRUE(records[1] == records[0]);
   EXPECT_TRUE(records[2] == records[0]);
+}
+
+// Decimals over several kept blocks, their signs seldom in the first half
+// and at random in the second; some columns or all with complements, and
+// all alone.
+TEST(Preparation, KeptValuesGiveTheRecordsOfTheTextReadAgain) {
+  std::string text;
+  for (int i = 0; i < 160'000; ++i) {
+    for (int c = 0; c < 7; ++c) {
+      const bool negative = i < 80'000 ? i % 97 == c : (i * 7 + c * 13) % 11 < 5;
+      text.append(negative ? "-" : "")
+          .append(std::to_string((i * 31 + c * 17) % 1009 + c))
+          .append(".")
+          .append(std::to_string((i * 7919 + c) % 100'000))
+          .append(c < 6 ? " " : "\n");
+    }
+  }
+  testing::TempDir dir;
+  testing::writeFile(dir.file("rows"), text);
+  for (const ScalingOptions& options :
+       {ScalingOptions{false, true, {0, 2, 3, 4, 5, 6}}, ScalingOptions{false, true, {}}, ScalingOptions{}}) {
+    SCOPED_TRACE(options.columns.size());
+    expectKeptValuesGiveTheTextsRecords(dir.file("rows"), options);
+  }
+}
+
+// A stop and a failed write in the second pass come after the same reports,
+// with the same rows written, whether the values were kept or the text is
+// read again.
+TEST(Preparation, SecondPassStopsAsRowByRow) {
+  std::string text;
+  for (int i = 0; i < 100'000; ++i) text.append(std::to_string(i % 977)).append(" ").append(std::to_string(i % 13)).append(".5\n");
+  testing::TempDir dir;
+  testing::writeFile(dir.file("rows"), text);
+  struct StopAt : Observer {
+    int64_t at = 0;
+    int64_t reports = 0;
+    bool onRow(RowLoop loop, int64_t counter, int) override {
+      if (loop != RowLoop::kScale) return true;
+      ++reports;
+      return counter != at;
+    }
+  };
+  constexpr int64_t kStop = 77'777;  // the row the observer stops at
+  for (const bool full : {false, true}) {
+    int64_t reports[2];
+    std::string written[2];
+    for (int keep = 0; keep < 2; ++keep) {
+      TextFile in;
+      ASSERT_TRUE(in.open(dir.file("rows")));
+      Preparation preparation(in, ScalingOptions{false, true, {}});
+      if (keep == 1) preparation.keepValues(size_t{64} << 20);
+      preparation.measure(nullptr);
+      StopAt observer;
+      observer.at = 100'000 + kStop;  // the counter runs on from the first pass
+      RecordFileWriter out;
+      if (full) {
+        // Every write fails there, as on a full disk.
+        out.adopt(::open("/dev/full", O_WRONLY | O_CLOEXEC), "/dev/full");
+      } else {
+        ASSERT_TRUE(out.create(dir.file("BIN")));
+      }
+      try {
+        preparation.scale(preparation.scaling(), out, &observer);
+        ADD_FAILURE() << "no stop";
+      } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), full ? ErrorKind::kWriteFailed : ErrorKind::kCancelled);
+      }
+      out.discard();
+      reports[keep] = observer.reports;
+      if (!full) written[keep] = testing::readFile(dir.file("BIN"));
+    }
+    SCOPED_TRACE(full);
+    EXPECT_EQ(reports[0], reports[1]);
+    EXPECT_EQ(reports[1] < kStop + 1, full);  // the full device stops it first
+    EXPECT_TRUE(written[0] == written[1]);
+    if (!full) {
+      EXPECT_EQ(written[1].size(), size_t{kStop} * 4 * sizeof(float));
+    }
+  }
 }
 
 TEST(ReadDataRow, ValuesBeyond8192AreCountedButNotStored) {

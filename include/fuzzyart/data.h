@@ -103,7 +103,7 @@ class Preparation {
   // unnoticed, so this is for a data file that the caller holds locked.
   void keepValues(size_t budgetBytes) { keepBudget_ = budgetBytes; }
   // The most threads the passes may use (0: every usable core). With more
-  // than one, the first pass reads and scans the text ahead on a second
+  // than one, a pass over the text reads and scans it ahead on a second
   // thread; the results are the same either way.
   void limitThreads(int threads) { threads_ = threads; }
 

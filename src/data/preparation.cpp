@@ -180,15 +180,17 @@ void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer*
   const std::string& name = data_.name();
   std::vector<float> record(static_cast<size_t>(scaling.inputLength()));
   if (!data_.rewind()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
-  std::vector<float> row(kRowBufferSize);
+  // Read and scanned ahead as in the first pass.
+  ScanAhead lines(data_, threadsFor(threads_) > 1);
   RowShape shape{columnCount_, columnCount_};
   for (int64_t dataRow = 0; dataRow < dataRows_; ++dataRow) {
-    const int32_t count = readDataRow(row.data(), data_, shape, observer);
+    float* row = nullptr;
+    const int32_t count = lines.nextInPlace(row, shape, observer);
     if (count == 0) failBadRow(name, dataRow);
     reportRow(observer, RowLoop::kScale, counter_, 0);
     if (count < 0) failBadRow(name, dataRow);
-    if (scaling.normalise) divideBySum(row.data(), columnCount_, name, dataRow);
-    scaleRecord(scaling, row.data(), record.data(), false, name, dataRow);
+    if (scaling.normalise) divideBySum(row, columnCount_, name, dataRow);
+    scaleRecord(scaling, row, record.data(), false, name, dataRow);
     if (!out.write(record.data(), record.size())) {
       fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
     }

@@ -37,4 +37,8 @@ class LargeBuffer {
   size_t capacity_ = 0;  // allocated: whole large pages
 };
 
+// Asks for 2 MiB pages for the whole large pages within memory that is not
+// touched yet (a vector's reserved room, say); only advice.
+void adviseLargePages(void* memory, size_t bytes);
+
 }  // namespace fuzzyart

@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -109,6 +110,13 @@ void LargeBuffer::release() {
   giveBack({data_, capacity_});
   data_ = nullptr;
   size_ = capacity_ = 0;
+}
+
+void adviseLargePages(void* memory, size_t bytes) {
+  const auto begin = reinterpret_cast<uintptr_t>(memory);
+  const uintptr_t first = (begin + kLargePage - 1) / kLargePage * kLargePage;
+  const uintptr_t last = (begin + bytes) / kLargePage * kLargePage;
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 }  // namespace fuzzyart

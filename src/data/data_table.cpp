@@ -1,11 +1,15 @@
 #include <algorithm>
 #include <cfloat>
+#include <cstring>
 #include <vector>
 
+#include "base/cores.h"
 #include "base/failure.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
+#include "data/scan_ahead.h"
 #include "fuzzyart/data.h"
+#include "fuzzyart/large_buffer.h"
 
 namespace fuzzyart {
 
@@ -21,24 +25,73 @@ void ColumnRanges::widen(const float* row) {
   }
 }
 
+namespace {
+
+// A table's values gathered in blocks of large pages and moved into one
+// vector once their number is known: a growing vector copied them again at
+// every doubling, each time into fresh small pages, whose first touch traps
+// to the host on a virtual machine; that took most of the reading's time.
+class GatheredValues {
+ public:
+  void append(const float* values, size_t count) {
+    while (count > 0) {
+      if (blocks_.empty() || lastUsed_ == kBlockFloats) {
+        blocks_.emplace_back(kBlockFloats * sizeof(float));
+        lastUsed_ = 0;
+      }
+      const size_t taken = std::min(count, kBlockFloats - lastUsed_);
+      std::memcpy(reinterpret_cast<float*>(blocks_.back().data()) + lastUsed_, values, taken * sizeof(float));
+      lastUsed_ += taken;
+      values += taken;
+      count -= taken;
+    }
+  }
+
+  std::vector<float> take() {
+    const size_t total = blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlockFloats + lastUsed_;
+    std::vector<float> values;
+    values.reserve(total);
+    adviseLargePages(values.data(), total * sizeof(float));
+    for (size_t b = 0; b < blocks_.size(); ++b) {
+      const auto* block = reinterpret_cast<const float*>(blocks_[b].data());
+      values.insert(values.end(), block, block + (b + 1 < blocks_.size() ? kBlockFloats : lastUsed_));
+      blocks_[b].release();
+    }
+    blocks_.clear();
+    return values;
+  }
+
+ private:
+  static constexpr size_t kBlockFloats = size_t{1} << 20;  // 4 MiB
+  std::vector<LargeBuffer> blocks_;
+  size_t lastUsed_ = 0;
+};
+
+}  // namespace
+
 RowTable readDataFile(const std::string& path, Observer* observer) {
   TextFile file;
   if (!file.open(path)) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
   RowTable table;
-  std::vector<float> row(kRowBufferSize);
+  GatheredValues values;
   RowShape shape;
+  // Read and scanned ahead on a second thread, as the command line's first
+  // pass reads.
+  ScanAhead lines(file, threadsFor(0) > 1);
   for (;;) {
-    const int32_t n = readDataRow(row.data(), file, shape, observer);
+    float* row = nullptr;
+    const int32_t n = lines.nextInPlace(row, shape, observer);
     if (n == 0) break;
     reportRow(observer, RowLoop::kMeasure, table.rows, 0);
     if (n < 0) failBadRow(path, table.rows);
     if (n > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
-    table.values.insert(table.values.end(), row.begin(), row.begin() + n);
+    values.append(row, static_cast<size_t>(n));
     ++table.rows;
   }
-  if (file.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
+  if (lines.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
   if (table.rows == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", path.c_str());
   table.columns = shape.columnCount;
+  table.values = values.take();
   return table;
 }
 

@@ -107,9 +107,9 @@ size_t scaleRecordsInRange(const Scaling& scaling, const float* raw, size_t rows
 
 void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip, const std::string& name,
                  int64_t rowNumber) {
+  if (scaleRecordsInRange(scaling, raw, 1, out) == 1) return;
   const int n = scaling.variableCount();
   float* const complements = scaling.complementCoding ? out + n : nullptr;
-  if (scaleInRange(n, scaling.columns.data(), scaling.min.data(), scaling.max.data(), raw, out, complements)) return;
   // A value outside its range: the row is bad, or its values are clipped.
   for (int k = 0; k < n; ++k) {
     const float x = raw[scaling.columns[static_cast<size_t>(k)]];

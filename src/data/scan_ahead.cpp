@@ -176,18 +176,6 @@ bool ScanAhead::scanBehind(std::unique_lock<std::mutex>& lock) {
   return true;
 }
 
-int32_t ScanAhead::next(float* values, RowShape& shape, Observer* observer) {
-  const Line* line = nextScannedLine();
-  if (line == nullptr) {
-    values[0] = 0.0f;
-    return 0;
-  }
-  if (line->kind == LineKind::kBad) return -2;
-  const int32_t stored = std::min(line->count, kMaxInputLength);
-  std::memcpy(values, takeValues(stored), static_cast<size_t>(stored) * sizeof(float));
-  return finishDataRow(values, textOf(*line), line->count, shape, observer);
-}
-
 int32_t ScanAhead::nextInPlace(float*& values, RowShape& shape, Observer* observer) {
   values = nullptr;
   const Line* line = nextScannedLine();

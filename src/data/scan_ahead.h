@@ -36,10 +36,9 @@ class ScanAhead {
   ScanAhead(const ScanAhead&) = delete;
   ScanAhead& operator=(const ScanAhead&) = delete;
 
-  // readDataRow on the next line.
-  int32_t next(float* values, RowShape& shape, Observer* observer);
-  // The same without a copy: for a row, values points at its values where
-  // they were scanned (no 0.0 after them), valid until the next call.
+  // readDataRow on the next line, without its copy: for a row, values
+  // points at its values where they were scanned (no 0.0 after them), valid
+  // until the next call.
   int32_t nextInPlace(float*& values, RowShape& shape, Observer* observer);
   // TextFile::failed() as reading line by line up to the last row handed
   // out would leave it.

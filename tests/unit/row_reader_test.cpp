@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -153,7 +154,15 @@ TEST(ReadDataRow, ScanAheadGivesTheRowsOfReadingLineByLine) {
     RowShape shape;
     std::vector<float> row(kRowBufferSize);
     for (int32_t n = 1; n != 0;) {
-      n = way == 0 ? readDataRow(row.data(), in, shape, &told[way]) : ahead->next(row.data(), shape, &told[way]);
+      if (way == 0) {
+        n = readDataRow(row.data(), in, shape, &told[way]);
+      } else {
+        // The values where they were scanned, ended by the 0.0 readDataRow stores.
+        float* values = nullptr;
+        n = ahead->nextInPlace(values, shape, &told[way]);
+        if (n >= 0) std::copy_n(values, n, row.begin());
+        row[static_cast<size_t>(std::max(n, 0))] = 0.0f;
+      }
       rows[way].push_back(static_cast<float>(n));
       rows[way].insert(rows[way].end(), row.begin(), row.begin() + (n >= 0 ? n + 1 : 0));
     }

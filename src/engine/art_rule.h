@@ -1,17 +1,22 @@
 // What a row's decision means. In learning, by the Fuzzy ART rule: the
 // winner learns the row, a row that no category accepts becomes a new one
-// (a copy of the row: fast commit). In classification: the accepting
-// category, or none. A zero denominator stops the work with its message, a
-// table that cannot take another category with "Too many categories".
+// (a copy of the row: fast commit); by the supervised rule, the same with a
+// label per category and match tracking (supervised_network.h). In
+// classification: the accepting category, or none. A zero denominator stops
+// the work with its message, a table that cannot take another category with
+// "Too many categories".
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
+#include <vector>
 
 #include "engine/category_table.h"
 #include "engine/decision.h"
 #include "engine/row_search.h"
 #include "fuzzyart/observer.h"
+#include "fuzzyart/supervised_network.h"
 
 namespace fuzzyart {
 
@@ -31,5 +36,20 @@ void commitRow(CategoryTable& table, RowSearch& search, std::span<const float> i
 
 // The category that accepts the row, or -1.
 int acceptedCategory(const Decision& decision);
+
+// The categories' labels, and how a row's vigilance is raised after a
+// category of another label won.
+struct LabelledCategories {
+  std::vector<int32_t> labels;  // one per category of the table
+  MatchTracking tracking = MatchTracking::kPlus;
+  double epsilon = 1e-10;
+};
+
+// Row k (`input`, labelled `label`) learnt by the supervised rule; true when
+// it was a conflict (a copy of a category of its own label, which it leaves
+// as it is). tried is scratch for the categories the row has met.
+bool learnLabelledRow(CategoryTable& table, LabelledCategories& categories, RowSearch& search, size_t k,
+                      std::span<const float> input, int32_t label, float beta, std::vector<int>& tried,
+                      Observer* observer);
 
 }  // namespace fuzzyart

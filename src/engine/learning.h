@@ -1,7 +1,12 @@
 // Learning: one pass in file order over the prepared rows, each row either
-// resonating with a category (which learns it) or becoming a new category.
+// learnt by a category or becoming a new category, by the Fuzzy ART rule or
+// by the supervised rule (art_rule.h).
 #pragma once
 
+#include <cstdint>
+#include <span>
+
+#include "engine/art_rule.h"
 #include "engine/category_table.h"
 #include "engine/row_search.h"
 #include "fuzzyart/observer.h"
@@ -19,6 +24,12 @@ struct PassParameters {
 // "(Resonance)"), on a category past the table's capacity, on a failed read
 // of the rows, or when the observer cancels.
 void learnPass(CategoryTable& table, RowSource& rows, const PassParameters& parameters, Observer* observer);
+
+// A pass by the supervised rule, labels[r] the label of row r; the table's
+// labels grow with it. Returns the pass's conflicts. Stops as learnPass does,
+// and on labels that are not one per row.
+int64_t learnLabelledPass(CategoryTable& table, LabelledCategories& categories, RowSource& rows,
+                          std::span<const int32_t> labels, const PassParameters& parameters, Observer* observer);
 
 // The stop of a pass whose rows ended in a failed read.
 void checkRowsRead(const RowSource& rows);

@@ -21,21 +21,6 @@ void commitRow(CategoryTable& table, RowSearch& search, std::span<const float> i
   search.changed(table.count() - 1);
 }
 
-void learnRow(CategoryTable& table, RowSearch& search, const Decision& decision, size_t k,
-              std::span<const float> input, float beta, Observer* observer) {
-  switch (decision.outcome) {
-    case Outcome::kResonance:
-      search.learn(table, decision.winner, k, beta);
-      return;
-    case Outcome::kNoCategory:
-      commitRow(table, search, input, observer);
-      return;
-    case Outcome::kZeroInputSum:
-    case Outcome::kZeroCategorySum:
-      failZeroSum(decision.outcome, Work::kLearning);
-  }
-}
-
 namespace {
 
 // The test a row's search goes on under after category `winner`, whose label

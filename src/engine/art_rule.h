@@ -26,13 +26,27 @@ enum class Work { kLearning, kClassification };
 
 [[noreturn]] void failZeroSum(Outcome outcome, Work work);
 
-// Row k of the search's rows (`input`) applied to the table with the
-// learning rate beta. The search hears of every change.
-void learnRow(CategoryTable& table, RowSearch& search, const Decision& decision, size_t k,
-              std::span<const float> input, float beta, Observer* observer);
-
 // Makes the row a new category, or stops when the table is full.
 void commitRow(CategoryTable& table, RowSearch& search, std::span<const float> input, Observer* observer);
+
+// Row k of the search's rows (`input`) applied to the table with the
+// learning rate beta. The search hears of every change. Inline: it runs for
+// every row of every pass.
+inline void learnRow(CategoryTable& table, RowSearch& search, const Decision& decision, size_t k,
+                     std::span<const float> input, float beta, Observer* observer) {
+  switch (decision.outcome) {
+    case Outcome::kResonance:
+      search.learn(table, decision.winner, k, beta);
+      return;
+    case Outcome::kNoCategory:
+      commitRow(table, search, input, observer);
+      return;
+    case Outcome::kZeroInputSum:
+    case Outcome::kZeroCategorySum:
+      break;
+  }
+  failZeroSum(decision.outcome, Work::kLearning);
+}
 
 // The category that accepts the row, or -1.
 int acceptedCategory(const Decision& decision);

@@ -45,7 +45,7 @@ class FastRowSearch final : public RowSearch {
     if (table_.count() == 0) return {Outcome::kNoCategory};
     if (table_.anyZeroDenominator()) return {Outcome::kZeroCategorySum};
     const float inputSum = inputSums_[k];
-    if (!byThreshold(inputSum)) return general(k, options_.test, {});
+    if (!byThreshold(inputSum)) [[unlikely]] return general(k, options_.test, {});
     const float threshold = thresholds_.of(inputSum);
     if (worthBatching()) return winnerOf(batched(k, threshold));
     return winnerOf(searchTiles(k, threshold));
@@ -107,7 +107,9 @@ class FastRowSearch final : public RowSearch {
   // Every choice value and numerator, then the test-and-reset order over
   // them: rows whose input sum is zero or not finite, and a raised test that
   // a tried category still passes.
-  Decision general(size_t k, const MatchTest& test, std::span<const int> tried) {
+  // Out of line, as batched(): the registers they need would otherwise be
+  // saved and restored around every row's search of small tables.
+  [[gnu::noinline]] Decision general(size_t k, const MatchTest& test, std::span<const int> tried) {
     scratch_.ensure(table_.count());
     kernel_.kernel(table_, rows_ + k * length_, scratch_);
     for (int j : tried) scratch_.choices[j] = -1.0f;
@@ -120,7 +122,7 @@ class FastRowSearch final : public RowSearch {
   // once for the batch; each row then has the categories changed since (by
   // the rows before it) summed again, so that every numerator is the one the
   // row would have met alone.
-  Candidate batched(size_t k, float threshold) {
+  [[gnu::noinline]] Candidate batched(size_t k, float threshold) {
     if (batchCount_ == 0 || k < batchFirst_ || k >= batchFirst_ + static_cast<size_t>(batchCount_)) sweep(k);
     std::vector<float>& numerators = numerators_[k - batchFirst_];
     if (numerators.size() < roomFor(table_.count())) numerators.resize(roomFor(table_.count()));

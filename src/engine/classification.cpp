@@ -68,7 +68,7 @@ void classifyRows(const CategoryTable& table, RowSource& rows, const SearchOptio
   ChunkTeam team(wanted, rowsPerBlock, chunkRowsFor(length), [&](size_t first, size_t last, int worker) {
     RowSearch& search = *searches[static_cast<size_t>(worker)];
     search.setRows(block + first * rows.length(), last - first);
-    for (size_t k = first; k < last; ++k) decisions[k] = search.decide(k - first);
+    search.decideEach(decisions + first);
   });
   int64_t row = 0;
   rows.rewind();

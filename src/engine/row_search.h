@@ -61,6 +61,9 @@ class RowSearch {
 
   // Row k against the table as it is now, under the options' test.
   virtual Decision decide(size_t k) = 0;
+  // decide(k) for every row of the setRows(), into out[k]: rows that nothing
+  // changes between (classification) in one call.
+  virtual void decideEach(Decision* out) = 0;
   // Row k under another test with the categories of `tried` reset: the
   // search of a row after a category it may not join has won.
   virtual Decision decideAbove(size_t k, const MatchTest& test, std::span<const int> tried) = 0;

@@ -51,6 +51,10 @@ class FastRowSearch final : public RowSearch {
     return winnerOf(searchTiles(k, threshold));
   }
 
+  void decideEach(Decision* out) override {
+    for (size_t k = 0; k < rowCount_; ++k) out[k] = FastRowSearch::decide(k);
+  }
+
   Decision decideAbove(size_t k, const MatchTest& test, std::span<const int> tried) override {
     if (table_.count() == 0) return {Outcome::kNoCategory};
     if (table_.anyZeroDenominator()) return {Outcome::kZeroCategorySum};

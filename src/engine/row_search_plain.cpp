@@ -17,9 +17,16 @@ class PlainRowSearch final : public RowSearch {
   PlainRowSearch(const CategoryTable& table, const SearchOptions& options)
       : table_(table), test_(options.test), length_(static_cast<size_t>(table.length())) {}
 
-  void setRows(const float* rows, size_t) override { rows_ = rows; }
+  void setRows(const float* rows, size_t count) override {
+    rows_ = rows;
+    count_ = count;
+  }
 
   Decision decide(size_t k) override { return search(k, test_, {}); }
+
+  void decideEach(Decision* out) override {
+    for (size_t k = 0; k < count_; ++k) out[k] = search(k, test_, {});
+  }
 
   Decision decideAbove(size_t k, const MatchTest& test, std::span<const int> tried) override {
     return search(k, test, tried);
@@ -100,6 +107,7 @@ class PlainRowSearch final : public RowSearch {
   MatchTest test_;
   size_t length_;
   const float* rows_ = nullptr;
+  size_t count_ = 0;
   std::vector<float> choices_;
 };
 

@@ -9,4 +9,5 @@
 #include "fuzzyart/output_file.h"
 #include "fuzzyart/record_file.h"
 #include "fuzzyart/result_files.h"
+#include "fuzzyart/supervised_network.h"
 #include "fuzzyart/text_file.h"

@@ -16,6 +16,10 @@
 
 #include "fuzzyart/observer.h"
 
+#ifndef FUZZYART_TILE_LANES
+#define FUZZYART_TILE_LANES 16
+#endif
+
 namespace fuzzyart {
 
 // Floats on a 64-byte boundary, as the widest vector loads want them.
@@ -28,13 +32,10 @@ AlignedFloats allocateAligned(size_t count);
 
 class CategoryTable {
  public:
-#ifdef FUZZYART_PLAIN_ENGINE
-  // The plain build keeps each category's weights contiguous, as a loop over
-  // one category at a time wants them.
-  static constexpr int kLanes = 1;
-#else
-  static constexpr int kLanes = 16;
-#endif
+  // Categories per tile. The plain build sets 1 (FUZZYART_TILE_LANES), so
+  // that each category's weights lie contiguous, as its loop over one
+  // category at a time wants them.
+  static constexpr int kLanes = FUZZYART_TILE_LANES;
 
   CategoryTable(int capacity, int length, float alpha);
   CategoryTable(const CategoryTable& other);

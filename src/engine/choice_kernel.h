@@ -14,7 +14,6 @@
 #include <span>
 
 #include "engine/category_table.h"
-#include "engine/resonance.h"
 
 namespace fuzzyart {
 
@@ -67,19 +66,6 @@ inline Candidate laterIfBetter(Candidate earlier, Candidate later) {
 using SearchKernelFn = Candidate (*)(const CategoryTable& table, int firstTile, int endTile, const float* input,
                                      float threshold);
 
-// classifyRow's search of a row by its match threshold (resonance.h's
-// searchesByThreshold), for a caller that holds the threshold already: the
-// tiles are searched by `tiles` when given, else by `kernel` on this thread.
-// Inline with the kernel passed in, as learning calls it for every row.
-inline RowDecision searchByThreshold(const CategoryTable& table, const float* input, float threshold,
-                                     SearchKernelFn kernel, TileSearch* tiles = nullptr) {
-  const Candidate best =
-      tiles != nullptr ? tiles->search(table, input, threshold) : kernel(table, 0, table.tileCount(), input, threshold);
-  RowDecision decision;
-  if (best.category >= 0) decision.search = {SearchOutcome::kResonance, best.category};
-  return decision;
-}
-
 // The rows of one batch.
 inline constexpr int kBatchRows = 4;
 
@@ -95,7 +81,7 @@ using BatchKernelFn = void (*)(const CategoryTable& table, int firstTile, int en
 using SelectKernelFn = Candidate (*)(const float* numerators, const float* denominators, int count, float threshold);
 inline constexpr int kSelectStep = 64;
 
-// resonance.h's learnInput: the winner's weights are rewritten as whole
+// The learning rule for the winner (row_search.h): the winner's weights are rewritten as whole
 // vectors of the search's width, so that the next row's search loads them
 // straight from the stores instead of waiting for single floats to reach
 // the cache.

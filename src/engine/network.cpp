@@ -2,9 +2,9 @@
 
 #include "base/failure.h"
 #include "engine/category_table.h"
-#include "engine/choice_kernel.h"
 #include "engine/classification.h"
 #include "engine/learning.h"
+#include "engine/row_search.h"
 
 namespace fuzzyart {
 
@@ -37,7 +37,14 @@ struct Network::State {
   CategoryTable table;
   float beta;      // the Beta of the next pass
   int passes = 0;  // passes learnt so far
-  ChoiceScratch scratch;
+
+  // The search of learning and classification: the network's vigilance,
+  // the engine of the build.
+  SearchOptions search() const {
+    SearchOptions options;
+    options.test.vigilance = parameters.vigilance;
+    return options;
+  }
 };
 
 Network::Network(const NetworkParameters& parameters, int inputLength)
@@ -75,16 +82,16 @@ void Network::learnPass(RowSource& rows, Observer* observer) {
   if (rows.length() != static_cast<size_t>(s.table.length())) {
     fail(ErrorKind::kInvalidParameter, "Rows of %zu values for a network of %d.\n", rows.length(), s.table.length());
   }
-  fuzzyart::learnPass(s.table, rows, {s.passes + 1, s.beta, s.parameters.vigilance, learningThreads(s.parameters.threads)},
-                      s.scratch, observer);
+  PassParameters pass{s.passes + 1, s.beta, s.search()};
+  pass.search.threads = searchThreads(s.parameters.threads);
+  fuzzyart::learnPass(s.table, rows, pass, observer);
   ++s.passes;
   // Beta shrinks in single precision after every pass.
   s.beta = s.beta * s.parameters.itp;
 }
 
 int Network::classify(std::span<const float> input) const {
-  ChoiceScratch scratch;
-  return classifyOne(state_->table, input, state_->parameters.vigilance, scratch);
+  return classifyOne(state_->table, input, state_->search());
 }
 
 void Network::classify(RowSource& rows, const RowCallback& accept, Observer* observer,
@@ -93,7 +100,7 @@ void Network::classify(RowSource& rows, const RowCallback& accept, Observer* obs
     fail(ErrorKind::kInvalidParameter, "Rows of %zu values for a network of %d.\n", rows.length(),
          state_->table.length());
   }
-  classifyRows(state_->table, rows, state_->parameters.vigilance, accept, observer, options.threads);
+  classifyRows(state_->table, rows, state_->search(), accept, observer, options.threads);
 }
 
 std::vector<float> Network::weights(int category) const {

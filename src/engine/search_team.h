@@ -16,11 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "engine/resonance.h"
+#include "engine/category_table.h"
+#include "engine/choice_kernel.h"
 
 namespace fuzzyart {
 
-class SearchTeam final : public TileSearch {
+class SearchTeam {
  public:
   // Choice work (categories times input length) that a chunk must carry to
   // be worth a thread: a row handed to a helper costs a few hundred
@@ -35,7 +36,9 @@ class SearchTeam final : public TileSearch {
   SearchTeam(const SearchTeam&) = delete;
   SearchTeam& operator=(const SearchTeam&) = delete;
 
-  Candidate search(const CategoryTable& table, const float* input, float threshold) override;
+  // The winner among every tile for one input against a numerator threshold
+  // (choice_kernel.h's SearchKernelFn over every tile).
+  Candidate search(const CategoryTable& table, const float* input, float threshold);
   // Whether search() would share a row of this table among threads (else it
   // runs the kernel on this thread alone).
   bool sharesRowsOf(const CategoryTable& table) const {

@@ -22,7 +22,8 @@
 #include "base/chunk_team.h"
 #include "engine/classification.h"
 #include "engine/learning.h"
-#include "engine/resonance.h"
+#include "engine/match_test.h"
+#include "engine/row_search.h"
 
 namespace fuzzyart {
 namespace {
@@ -95,16 +96,16 @@ TEST(KernelTargets, EveryLaneMatchesTheIndexOrderSumsBitForBit) {
         // numerators pick what the scalar search picks.
         for (float vigilance : {0.0f, 0.4f, 0.7f, 0.95f, std::nanf("")}) {
           const float inputSum = inputDenominator(alpha, input);
-          const float threshold = matchThreshold(inputSum, vigilance);
+          const float threshold = matchThreshold(inputSum, MatchTest{vigilance});
           const int half = table->tileCount() / 2;
           const Candidate all = target.search(*table, 0, table->tileCount(), input.data(), threshold);
           const Candidate upper = target.search(*table, half, table->tileCount(), input.data(), threshold);
           ASSERT_EQ(target.select(batch[0].data(), table->denominators(), count, threshold).category, all.category);
           const size_t from = static_cast<size_t>(half) * CategoryTable::kLanes;
           for (auto [found, first] : {std::pair{all, size_t{0}}, std::pair{upper, from}}) {
-            const SearchResult r = findResonance(std::span(choices).subspan(first),
-                                                 std::span(numerators).subspan(first), inputSum, vigilance);
-            ASSERT_EQ(found.category, r.outcome == SearchOutcome::kResonance ? int(first) + r.winner : -1)
+            const Decision r = findResonance(std::span(choices).subspan(first), std::span(numerators).subspan(first),
+                                             inputSum, MatchTest{vigilance});
+            ASSERT_EQ(found.category, r.outcome == Outcome::kResonance ? int(first) + r.winner : -1)
                 << "vigilance " << vigilance;
           }
         }
@@ -141,8 +142,8 @@ TEST(Search, OnePassEqualsTestAndResetLoop) {
       }
       *best = -1.0f;
     }
-    const SearchResult r = findResonance(choices, numerators, inputSum, vigilance);
-    ASSERT_EQ(r.outcome == SearchOutcome::kResonance ? r.winner : -1, expected) << "round " << round;
+    const Decision r = findResonance(choices, numerators, inputSum, MatchTest{vigilance});
+    ASSERT_EQ(r.outcome == Outcome::kResonance ? r.winner : -1, expected) << "round " << round;
   }
 }
 
@@ -153,17 +154,27 @@ TEST(Search, ThresholdIsTheSmallestPassingNumerator) {
   for (int round = 0; round < 10000; ++round) {
     const float inputSum = sum(rng);
     const float vigilance = round % 10 == 0 ? 1.0f : unit(rng);
-    const float t = matchThreshold(inputSum, vigilance);
-    ASSERT_TRUE(passesVigilance(t, inputSum, vigilance));
-    ASSERT_FALSE(passesVigilance(std::nextafter(t, -1.0f), inputSum, vigilance));
+    for (bool strict : {false, true}) {
+      const MatchTest test{vigilance, strict};
+      const float t = matchThreshold(inputSum, test);
+      ASSERT_TRUE(passesMatch(t, inputSum, test));
+      ASSERT_FALSE(passesMatch(std::nextafter(t, -1.0f), inputSum, test));
+    }
   }
-  EXPECT_EQ(matchThreshold(1.0f, std::nanf("")), -INFINITY);  // every category passes, as the test says
+  // A vigilance that is not a number passes every category, as the test
+  // says; a strict one none.
+  EXPECT_EQ(matchThreshold(1.0f, MatchTest{std::nan("")}), -INFINITY);
+  EXPECT_TRUE(std::isnan(matchThreshold(1.0f, MatchTest{std::nan(""), true})));
+  // Raised below 0 (a lowered test), every numerator of 0 and some below
+  // pass; raised past what any numerator reaches, none.
+  EXPECT_EQ(matchThreshold(2.0f, MatchTest{-0.25}), -0.5f);
+  EXPECT_TRUE(std::isnan(matchThreshold(2.0f, MatchTest{1e300})));
 }
 
 TEST(Search, ZeroInputSumStopsOnlyWhenACategoryIsTested) {
   const std::vector<float> numerators = {0.0f};
-  EXPECT_EQ(findResonance(std::vector<float>{0.0f}, numerators, 0.0f, 0.5f).outcome, SearchOutcome::kZeroInputSum);
-  EXPECT_EQ(findResonance(std::vector<float>{-0.5f}, numerators, 0.0f, 0.5f).outcome, SearchOutcome::kNoCategory);
+  EXPECT_EQ(findResonance(std::vector<float>{0.0f}, numerators, 0.0f, MatchTest{0.5}).outcome, Outcome::kZeroInputSum);
+  EXPECT_EQ(findResonance(std::vector<float>{-0.5f}, numerators, 0.0f, MatchTest{0.5}).outcome, Outcome::kNoCategory);
 }
 
 // A category whose weights lie within the input reaches the choice value 1
@@ -204,9 +215,9 @@ TEST(Search, ReachingOneEndsTheSearchWithTheFullSearchsWinner) {
         const auto table = fillTable(w, alpha);
         const float inputSum = inputDenominator(alpha, input);
         for (float vigilance : {0.5f, std::nanf("")}) {
-          const float threshold = negative ? -INFINITY : matchThreshold(inputSum, vigilance);
-          const SearchResult r = findResonance(choices, numerators, inputSum, negative ? std::nanf("") : vigilance);
-          ASSERT_EQ(r.outcome, SearchOutcome::kResonance);
+          const float threshold = negative ? -INFINITY : matchThreshold(inputSum, MatchTest{vigilance});
+          const Decision r = findResonance(choices, numerators, inputSum, MatchTest{negative ? std::nanf("") : vigilance});
+          ASSERT_EQ(r.outcome, Outcome::kResonance);
           const bool all = negative || std::isnan(vigilance);  // the small one passes too
           ASSERT_EQ(r.winner, negative ? count - 1 : all ? count / 10 : count / 3) << count << " of " << length;
           for (const auto& target : choiceKernelTargets()) {
@@ -234,14 +245,14 @@ TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
   std::vector<uint32_t> learnt[5];
   for (int way = 0; way < 5; ++way) {
     CategoryTable table(1024, static_cast<int>(length), 0.0f);
-    ChoiceScratch scratch;
     MemoryRows source(rows, length);
     // Ways 2 and 3 share rows always; way 4 where it measures sharing faster.
-    const int threads = way < 2 ? 1 : 2;
-    const int64_t batchFloats = way % 2 == 0 ? INT64_MAX : 0;
-    for (int pass = 1; pass <= 3; ++pass) {
-      learnPass(table, source, {pass, 0.4f, 0.45f, threads, batchFloats, way == 4}, scratch, nullptr);
-    }
+    SearchOptions options;
+    options.test.vigilance = 0.45f;
+    options.threads = way < 2 ? 1 : 2;
+    options.batchFloats = way % 2 == 0 ? INT64_MAX : 0;
+    options.measureSharing = way == 4;
+    for (int pass = 1; pass <= 3; ++pass) learnPass(table, source, {pass, 0.4f, options}, nullptr);
     for (int j = 0; j < table.count(); ++j) {
       for (size_t i = 0; i < length; ++i) learnt[way].push_back(std::bit_cast<uint32_t>(table.weight(j, static_cast<int>(i))));
     }
@@ -250,8 +261,8 @@ TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
     // Classification, in batches past the first-level cache, gives each
     // row's category alone.
     int64_t checked = 0;
-    classifyRows(table, source, 0.45f, [&](int64_t row, int category, std::span<const float> input) {
-      ASSERT_EQ(category, classifyOne(table, input, 0.45f, scratch)) << "row " << row;
+    classifyRows(table, source, options, [&](int64_t row, int category, std::span<const float> input) {
+      ASSERT_EQ(category, classifyOne(table, input, options)) << "row " << row;
       ++checked;
     }, nullptr, way + 1);
     EXPECT_EQ(checked, 300);

@@ -1,6 +1,6 @@
 // The program's own files are never read as data: the end-to-end cases give
 // names with .FAC and .BIN; every result extension counts, in any letter case.
-#include "run/result_names.h"
+#include "run/result_kinds.h"
 
 #include <gtest/gtest.h>
 

@@ -109,7 +109,9 @@ class Reader {
  private:
   [[noreturn]] void fault(const std::string& what) { fault(line_, what); }
   [[noreturn]] void fault(int line, const std::string& what) {
-    fail(ErrorKind::kBadModelFile, "Bad modelfile: %s\nINFO: Line %d: %s\n", name_.c_str(), line, what.c_str());
+    // A last line without its line feed is most likely cut short.
+    const char* cut = lines_.endedWithoutFeed() && line == lines_.number() ? " (the file ends within the line)" : "";
+    fail(ErrorKind::kBadModelFile, "Bad modelfile: %s\nINFO: Line %d: %s%s\n", name_.c_str(), line, what.c_str(), cut);
   }
   // A field as messages quote it.
   static std::string quoted(std::string_view field) {
@@ -148,7 +150,7 @@ class Reader {
   // The fields after the key must be `count`.
   void values(size_t count) {
     if (fields_.size() - 1 != count) {
-      fault(formatted("%zu values after %s, %zu expected", fields_.size() - 1, mf::keyOf(line_).data(), count));
+      fault(formatted("values after %s: %zu, expected %zu", mf::keyOf(line_).data(), fields_.size() - 1, count));
     }
   }
 
@@ -247,8 +249,12 @@ class Reader {
     for (int64_t c = 0; c < categories; ++c) {
       take(mf::kFirstCategoryLine,
            formatted("category %lld of %lld", static_cast<long long>(c + 1), static_cast<long long>(categories)));
+      if (fields_.size() == 1 && fields_[0] == mf::kEnd) {
+        fault(formatted("end after %lld categories, expected %lld", static_cast<long long>(c),
+                        static_cast<long long>(categories)));
+      }
       if (fields_.size() != length + 1) {
-        fault(formatted("%zu values for a category, %zu expected (its count and %zu weights)", fields_.size(),
+        fault(formatted("values of a category: %zu, expected %zu (its count and %zu weights)", fields_.size(),
                         length + 1, length));
       }
       const int64_t count = whole(fields_[0]);

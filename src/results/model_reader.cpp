@@ -127,8 +127,8 @@ class Reader {
     std::string_view text;
     if (!lines_.next(text)) {
       if (lines_.fault() != nullptr) fault(lines_.number(), lines_.fault());
-      fault(lines_.number() + 1,
-            lines_.number() == 0 ? "the file is empty" : formatted("the file ends here: %s expected", expected.c_str()));
+      const int line = lines_.number() + 1;
+      fault(line, line == 1 ? "the file is empty" : formatted("the file ends here: %s expected", expected.c_str()));
     }
     line_ = lines_.number();
     fields_.clear();

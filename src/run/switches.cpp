@@ -116,8 +116,10 @@ void readColumnList(const std::string& text, RunSettings& settings) {
 constexpr LongOption kLongOptions[] = {
     {"help", nullptr, "--help             shows this text on standard output"},
     {"version", nullptr, "--version          shows the version"},
-    {"model", &RunSettings::modelFile, "--model=FILE       classifies with the network stored in FILE instead of learning"},
-    {"save-model", &RunSettings::saveModelFile, "--save-model=FILE  also stores the whole network in FILE, for --model"},
+    {"model", &RunSettings::modelFile,
+     "--model=FILE       classifies with the network stored in FILE instead of learning"},
+    {"save-model", &RunSettings::saveModelFile,
+     "--save-model=FILE  also stores the whole network in FILE, for --model"},
 };
 
 // Takes a long option into the settings; false when the argument is none of

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "e2e/child_process.h"
+#include "e2e/e2e_case.h"
 #include "run/result_kinds.h"
 
 namespace fuzzyart::testing {
@@ -18,16 +18,6 @@ namespace fs = std::filesystem;
 
 const std::string kCases = FUZZYART_TEST_DATA "/e2e";
 
-std::vector<std::string> lines(const std::string& path, const std::string& dir) {
-  std::vector<std::string> out;
-  std::istringstream in(fs::exists(path) ? readFile(path) : "");
-  for (std::string line; std::getline(in, line);) {
-    for (size_t at = line.find("@DIR@"); at != std::string::npos; at = line.find("@DIR@")) line.replace(at, 5, dir);
-    out.push_back(line);
-  }
-  return out;
-}
-
 // Cases that learn and end with exit code 0, data files named one by one.
 std::vector<std::string> learningCases() {
   std::vector<std::string> cases;
@@ -35,7 +25,7 @@ std::vector<std::string> learningCases() {
     const fs::path dir = entry.path().parent_path();
     if (entry.path().filename() != "args" || readFile(dir / "expect/exit") != "0\n") continue;
     if (!fs::exists(dir / "expect/files")) continue;  // every data file was skipped
-    const std::vector<std::string> args = lines(entry.path(), "");
+    const std::vector<std::string> args = caseLines(entry.path(), "");
     if (std::none_of(args.begin(), args.end(), [](const std::string& a) {
           return a.starts_with('+') || a.starts_with("--") || a.find_first_of("*?") != std::string::npos;
         })) {
@@ -53,19 +43,10 @@ TEST_P(ModelIdentity, ModelRunRepeatsTheLearningRunsCategories) {
   TempDir temp;
   const std::string dir = temp.path;
   if (fs::exists(caseDir + "/in")) fs::copy(caseDir + "/in", dir, fs::copy_options::recursive);
-  std::vector<std::string> env = cleanEnvironment();
-  for (const std::string& entry : lines(caseDir + "/env", dir)) {
-    std::erase_if(env, [&](const std::string& e) { return e.starts_with(entry.substr(0, entry.find('=') + 1)); });
-    env.push_back(entry);
-  }
-  if (fs::exists(caseDir + "/setup.sh")) {
-    std::vector<std::string> setupEnv = env;
-    setupEnv.insert(setupEnv.end(), {"DIR=" + dir, "CASE=" + caseDir});
-    ChildProcess setup(ChildProcess::kPipes, "/bin/sh", dir, {caseDir + "/setup.sh"}, setupEnv);
-    if (setup.finish().exitCode == 77) GTEST_SKIP() << setup.out;
-    ASSERT_EQ(setup.exitCode, 0) << setup.console;
-  }
-  std::vector<std::string> args = lines(caseDir + "/args", dir);
+  const std::vector<std::string> env = caseEnvironment(caseLines(caseDir + "/env", dir));
+  if (!setUpCase(caseDir, dir)) GTEST_SKIP();
+  ASSERT_FALSE(HasFailure());
+  std::vector<std::string> args = caseLines(caseDir + "/args", dir);
   const std::string model = "--save-model=" + dir + "/identity.model";
   args.push_back(model);
   ChildProcess learning(ChildProcess::kPipes, FUZZYART_BINARY, dir, args, env);

@@ -10,8 +10,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 
-#include "e2e/child_process.h"
+#include "e2e/e2e_case.h"
 #include "fuzzyart/fuzzyart.h"
 #include "results/model_reader.h"
 
@@ -24,6 +25,21 @@ using testing::writeFile;
 
 std::string bitsOf(std::span<const float> values) {
   return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(float));
+}
+
+// Every field of a model, floats by their bits.
+std::string fieldsOf(const Model& m) {
+  const Scaling& s = m.scaling;
+  const NetworkParameters& p = m.network.parameters();
+  std::ostringstream out;
+  out << s.columnCount << s.normalise << s.complementCoding << p.iterations << ' ' << p.maxCategories << ' '
+      << m.network.passes() << ' ' << m.network.categoryCount() << bitsOf(s.min) << bitsOf(s.max)
+      << bitsOf(std::vector<float>{p.alpha, p.beta, p.vigilance, p.itp, m.network.currentBeta()});
+  for (int column : s.columns) out << ' ' << column;
+  for (int c = 0; c < m.network.categoryCount(); ++c) {
+    out << ' ' << (m.counts.empty() ? 0 : m.counts[static_cast<size_t>(c)]) << bitsOf(m.network.weights(c));
+  }
+  return out.str();
 }
 
 // The error of the work (its kind must be kind), or "no error".
@@ -83,22 +99,9 @@ TEST(ModelFile, SavedAndLoadedToTheBit) {
     const std::string text = readFile(path);
     EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
     const Model back = loadModel(path);
-    const Scaling& s = model.scaling;
-    EXPECT_TRUE(back.scaling.columnCount == s.columnCount && back.scaling.columns == s.columns &&
-                back.scaling.normalise == s.normalise && back.scaling.complementCoding == s.complementCoding);
-    EXPECT_EQ(bitsOf(back.scaling.min) + bitsOf(back.scaling.max), bitsOf(s.min) + bitsOf(s.max));
-    const NetworkParameters& p = model.network.parameters();
-    const NetworkParameters& q = back.network.parameters();
-    const std::vector<float> before = {p.alpha, p.beta, p.vigilance, p.itp, model.network.currentBeta()};
-    EXPECT_EQ(bitsOf(std::vector<float>{q.alpha, q.beta, q.vigilance, q.itp, back.network.currentBeta()}),
-              bitsOf(before));
-    EXPECT_TRUE(q.iterations == p.iterations && q.maxCategories == p.maxCategories &&
-                back.network.passes() == model.network.passes());
-    ASSERT_EQ(back.network.categoryCount(), model.network.categoryCount());
-    EXPECT_EQ(back.counts, model.counts.empty() ? std::vector<int64_t>(1, 0) : model.counts);
+    EXPECT_EQ(fieldsOf(back), fieldsOf(model));
     for (int c = 0; c < model.network.categoryCount(); ++c) {
       const std::vector<float> w = model.network.weights(c);
-      EXPECT_EQ(bitsOf(back.network.weights(c)), bitsOf(w)) << c;
       negativeWeight = negativeWeight || *std::min_element(w.begin(), w.end()) < 0;
       EXPECT_EQ(back.network.classify(w), model.network.classify(w));
     }
@@ -119,7 +122,8 @@ TEST(ModelFile, ModelNoFileCanHoldIsNotWritten) {
   good.network.addCategory(std::vector<float>{0.5f, 1.0f});
   const std::pair<std::function<void(Model&)>, std::string> faults[] = {
       {[](Model& m) { m.network = Network({.vigilance = 2}, 2); }, "vigilance 2 is not between 0 and 1"},
-      {[](Model& m) { m.network.addCategory(std::vector<float>{0.5f, 1.5f}); }, "category 2: weight 2, 1.5, is above 1"},
+      {[](Model& m) { m.network.addCategory(std::vector<float>{0.5f, 1.5f}); },
+       "category 2: weight 2, 1.5, is above 1"},
       {[](Model& m) { m.counts = {1, 2}; }, "2 counts for 1 categories"},
       {[](Model& m) { m.scaling.max[1] = 0; }, "max 0 of used column 2 is not above its min 0"},
   };
@@ -132,68 +136,44 @@ TEST(ModelFile, ModelNoFileCanHoldIsNotWritten) {
   }
 }
 
-const char* const kGood[] = {
-    "fuzzyart-model 1", "kind fuzzyart", "columns 3", "normalise no", "complement no", "used 1 3", "min 0 -2",
-    "max 1 2", "alpha 0", "beta 0.9", "next-beta 0.9", "vigilance 0.5", "itp 1", "iterations 10", "passes 10",
-    "max-categories 1024", "categories 2", "5 0.5 0.25", "0 1 -0.5", "end"};
+const std::string kModelFiles = FUZZYART_TEST_DATA "/model_files/";
 
-// Line `line` (from 1) of the good file replaced by `text`; "-" removes it.
-std::string goodWith(int line, const std::string& text, const char* feed = "\n") {
+// The lines of good.model with line `line` (from 1) replaced by `text`
+// ("-" removes it), each ended by `feed`.
+std::string goodWith(size_t line, const std::string& text, const std::string& feed = "\n") {
+  std::istringstream in(readFile(kModelFiles + "good.model"));
   std::string out;
-  for (int k = 1; k <= 20; ++k) {
-    const std::string original = kGood[k - 1];
-    if (k != line || text != "-") out += (k == line ? text : original) + feed;
+  size_t k = 0;
+  for (std::string original; std::getline(in, original);) {
+    if (++k != line || text != "-") out += (k == line ? testing::replaceAll(text, "\\n", "\n") : original) + feed;
   }
   return out;
 }
 
-// Every kind of fault, with the line it is on and what it is.
+// Every kind of fault, with the line it is on and what it is: the table of
+// model_files/bad_lines, and what a table cannot hold.
 TEST(ModelFile, BadFileTellsLineAndFault) {
+  const std::string good = goodWith(0, "");
+  std::vector<std::pair<std::string, std::string>> bad = {
+      {"", "Line 1: the file is empty"},
+      {goodWith(19, "5 " + std::string(size_t{1} << 21, '0')), "Line 19: the line is longer than 1048576 bytes"},
+      {good.substr(0, good.find("-0.5") + 1),
+       "Line 19: \"-\" is not a number of single precision (the file ends within the line)"}};
+  std::istringstream table(readFile(kModelFiles + "bad_lines"));
+  for (std::string row; std::getline(table, row);) {
+    const size_t text = row.find('\t') + 1, info = row.find('\t', text) + 1;
+    if (row.starts_with('#')) continue;
+    bad.emplace_back(goodWith(std::stoul(row), row.substr(text, info - 1 - text)), row.substr(info));
+  }
   TempDir dir;
   const std::string path = dir.file("bad.model");
-  const std::string longLine = "5 " + std::string(size_t{1} << 21, '0');
-  const struct {
-    std::string bytes;
-    const char* info;
-  } bad[] = {
-      {"", "Line 1: the file is empty"},
-      {goodWith(1, "fuzzyart-model 2"), "Line 1: version \"2\" is not known (this program reads version 1)"},
-      {goodWith(1, "3 4 5"), "Line 1: not a fuzzyart model file"},
-      {goodWith(2, "kind artmap"), "Line 2: kind \"artmap\" is not known (this program reads fuzzyart)"},
-      {goodWith(3, "columns 0"), "Line 3: columns 0 is not between 1 and 8192"},
-      {goodWith(4, "normalize no"), "Line 4: normalise expected"},
-      {goodWith(5, "complement maybe"), "Line 5: \"maybe\" is not yes or no"},
-      {goodWith(6, "used 3 1"), "Line 6: the used columns are not in ascending order"},
-      {goodWith(6, "used 1 4"), "Line 6: used column 4 is not between 1 and 3"},
-      {goodWith(7, "min 0"), "Line 7: values after min: 1, expected 2"},
-      {goodWith(7, "min 0 0x1"), "Line 7: \"0x1\" is not a number of single precision"},
-      {goodWith(8, "max 1 1e39"), "Line 8: \"1e39\" is not a number of single precision"},
-      {goodWith(8, "max inf 2"), "Line 8: value 1 is not a finite number"},
-      {goodWith(8, "max 1 -2"), "Line 8: max -2 of used column 2 is not above its min -2"},
-      {goodWith(9, "alpha nan"), "Line 9: alpha is not a finite number"},
-      {goodWith(10, "beta 0"), "Line 10: beta 0 is not above 0"},
-      {goodWith(12, "vigilance 1.5"), "Line 12: vigilance 1.5 is not between 0 and 1"},
-      {goodWith(13, "itp 2.5"), "Line 13: itp 2.5 is not above 0 and at most 2"},
-      {goodWith(14, "iterations 1.5"), "Line 14: \"1.5\" is not a whole number"},
-      {goodWith(17, "categories 1025"), "Line 17: categories 1025 is not between 0 and max-categories 1024"},
-      {goodWith(17, "categories 3"), "Line 20: end after 2 categories, expected 3"},
-      {goodWith(18, "-1 0.5 0.25"), "Line 18: count -1 is below 0"},
-      {goodWith(18, "5 0.5 1.0000001"), "Line 18: weight 2, 1.0000001, is above 1"},
-      {goodWith(19, "0 1"), "Line 19: values of a category: 2, expected 3 (its count and 2 weights)"},
-      {goodWith(19, longLine), "Line 19: the line is longer than 1048576 bytes"},
-      {goodWith(20, "-"), "Line 20: the file ends here: end expected"},
-      {goodWith(20, "stop"), "Line 20: end expected"},
-      {goodWith(20, "end\nend"), "Line 21: text after the end line"},
-      {goodWith(0, "").substr(0, goodWith(0, "").find("-0.5") + 1),
-       "Line 19: \"-\" is not a number of single precision (the file ends within the line)"},
-  };
   for (const auto& [bytes, info] : bad) {
     writeFile(path, bytes);
     EXPECT_EQ(errorOf(ErrorKind::kBadModelFile, [&] { loadModel(path); }),
               "Bad modelfile: " + path + "\nINFO: " + info + "\n");
   }
   // Lines ended by CR LF, fields apart by tabs and blanks, no last line feed.
-  std::string relaxed = goodWith(18, "5\t0.5  0.25", "\r\n");
+  const std::string relaxed = goodWith(18, "5\t0.5  0.25", "\r\n");
   writeFile(path, relaxed.substr(0, relaxed.size() - 2));
   EXPECT_EQ(loadModel(path).network.weights(0), (std::vector<float>{0.5f, 0.25f}));
 }

@@ -25,9 +25,10 @@
 //   100 0.2 0 0.6 0.7 1 0.3     (inputLength of them)
 //   end
 //
-// Fields are separated by one blank; every line ends in a line feed. Floats
-// are written by std::to_chars (the shortest text that reads back to the
-// same bits) and read by std::from_chars: never through the locale.
+// Fields are written with one blank between them and every line with a line
+// feed; the reader also takes runs of blanks and tabs, and CR LF. Floats are
+// written by std::to_chars (the shortest text that reads back to the same
+// bits) and read by std::from_chars: never through the locale.
 #pragma once
 
 #include <cstddef>

@@ -55,7 +55,8 @@ Files snapshot(const std::string& root) {
 bool switchTextHoldsC(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   std::string text;
   for (const auto& a : args) {
-    const std::string letter = a.starts_with('-') ? asciiUpper(a.substr(1, 1)) : "B";
+    // Long options ("--save-model=recall.model") are no switch letters.
+    const std::string letter = a.starts_with('-') && !a.starts_with("--") ? asciiUpper(a.substr(1, 1)) : "B";
     if (letter != "B" && letter != "X") text += a.substr(1);
   }
   for (const auto& e : env) {

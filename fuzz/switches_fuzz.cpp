@@ -32,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CHECK(s.highestColumn == highest && (s.selectedCount == 0) == (highest == 0));
   CHECK(s.tempPath.empty() || s.tempPath.back() == '/');
   CHECK(s.recall == !s.categoryFile.empty() && !(s.recall && s.selectedCount != 0));
+  CHECK(!s.usesModel() || (!s.recall && s.selectedCount == 0));
   return 0;
 }

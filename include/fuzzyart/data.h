@@ -117,7 +117,10 @@ class Preparation {
   void restartCounter(int64_t value) { counter_ = value; }
 
   Scaling scaling() const;
-  void scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer);
+  // With clip, values outside the scaling's ranges are clipped into 0..1 as
+  // prepareRows clips them (for a scaling made elsewhere, with the options
+  // the preparation was made with); without it they make their row bad.
+  void scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer, bool clip = false);
 
  private:
   TextFile& data_;
@@ -126,7 +129,7 @@ class Preparation {
   int64_t dataRows_ = 0;
   int64_t counter_ = 0;
   bool keep(const float* row, size_t columns, size_t& keptBytes);
-  void scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer);
+  void scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer, bool clip);
 
   ColumnRanges ranges_;
   size_t keepBudget_ = 0;

@@ -18,6 +18,7 @@ enum class ErrorKind {
   kNoCategory,         // a row that no category accepts where one must
   kOutOfMemory,
   kCancelled,          // the caller's observer asked to stop
+  kBadModelFile,       // a model file that cannot be loaded, or a model that no model file can hold
 };
 
 class Error : public std::runtime_error {

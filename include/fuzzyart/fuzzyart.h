@@ -4,6 +4,7 @@
 #include "fuzzyart/data.h"
 #include "fuzzyart/error.h"
 #include "fuzzyart/limits.h"
+#include "fuzzyart/model_file.h"
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
 #include "fuzzyart/output_file.h"

@@ -340,9 +340,13 @@ py::array_t<float> readData(const std::string& path) {
                             values->data(), owner);
 }
 
+// fuzzyart::Model (the model file's record) shares the binding's name.
+using BoundModel = Model;
+
 }  // namespace
 
 PYBIND11_MODULE(_engine, m) {
+  using Model = BoundModel;
   m.doc() = "The fuzzyart library's engine; use the fuzzyart package instead.";
   m.attr("version") = kVersion;
   m.attr("max_input_length") = kMaxInputLength;

@@ -96,7 +96,7 @@ Scaling Preparation::scaling() const { return makeScaling(ranges_, options_, dat
 // rows are scaled in chunks on every thread allowed, while this thread
 // reports and writes those of the chunks done, row by row in order, so that
 // reports, writes and stops come as scaling one row at a time makes them.
-void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer) {
+void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer, bool clip) {
   const std::string& name = data_.name();
   const auto columns = static_cast<size_t>(columnCount_);
   const auto length = static_cast<size_t>(scaling.inputLength());
@@ -145,7 +145,7 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
           for (; row < k + run; ++row) {
             reportRow(observer, RowLoop::kScale, counter_ + static_cast<int64_t>(row - k), 0);
             if (failed[row] != 0) {
-              scaleRecord(scaling, keptRow(blockFirst + row), records + row * length, false, name,
+              scaleRecord(scaling, keptRow(blockFirst + row), records + row * length, clip, name,
                           static_cast<int64_t>(blockFirst + row));
             }
           }
@@ -168,9 +168,9 @@ void Preparation::scaleKept(const Scaling& scaling, RecordFileWriter& out, Obser
 // Pass 2: scale the rows that the first pass accepted into the record file.
 // Each row is read again and checked once more, since the file may have
 // changed since the first pass.
-void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer) {
+void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer, bool clip) {
   if (kept_) {
-    scaleKept(scaling, out, observer);
+    scaleKept(scaling, out, observer, clip);
     // Their memory serves the blocks of the phases after; another pass
     // reads the text again.
     keptBlocks_.clear();
@@ -190,7 +190,7 @@ void Preparation::scale(const Scaling& scaling, RecordFileWriter& out, Observer*
     reportRow(observer, RowLoop::kScale, counter_, 0);
     if (count < 0) failBadRow(name, dataRow);
     if (scaling.normalise) divideBySum(row, columnCount_, name, dataRow);
-    scaleRecord(scaling, row, record.data(), false, name, dataRow);
+    scaleRecord(scaling, row, record.data(), clip, name, dataRow);
     if (!out.write(record.data(), record.size())) {
       fail(ErrorKind::kWriteFailed, "Can't create file: %s. Disk full?\n", out.name().c_str());
     }

@@ -23,17 +23,7 @@ void roughCleaning(RunContext& context) {
   WorkFiles& f = context.files;
   f.preparedRows.close();
   f.dataStream.close();
-  // Every result file is complete and on disk before any replaces its name,
-  // so that a stop never leaves results that do not belong together.
-  bool closed = f.weightStream.close();
-  closed = f.valueStream.close() && closed;
-  closed = f.centreStream.close() && closed;
-  if (!closed) panicDiskFull();
-  for (OutputFile* file : {&f.valueStream, &f.centreStream, &f.weightStream}) {
-    if (file == &f.centreStream && !context.settings.writeCentres) continue;
-    if (!file->commit()) panicDiskFull();
-    trackResultFiles(f);
-  }
+  if (!commitResultFiles(f, context.settings)) panicDiskFull();
   releaseLocks(f);
 }
 

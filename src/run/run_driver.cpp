@@ -13,7 +13,9 @@
 #include "run/cleanup.h"
 #include "run/console.h"
 #include "run/keyboard.h"
-#include "run/result_names.h"
+#include "results/model_format.h"
+#include "results/model_writer.h"
+#include "run/result_kinds.h"
 #include "run/signals.h"
 #include "run/usage_text.h"
 #include "run/wildcards.h"
@@ -65,13 +67,28 @@ void openDataFile(RunContext& context, const std::string& name) {
 
 void printWorkLine(const RunContext& context, const std::string& arg) {
   const WorkFiles& f = context.files;
+  const char* weights = f.name(ResultKind::kWeights).c_str();
+  const char* values = f.name(ResultKind::kValues).c_str();
   if (context.settings.writeCentres) {
-    consoleErr("\nWorking on file: %-13s\nCreating files:  %-13s %-13s %s\n ", arg.c_str(), f.weightName.c_str(),
-               f.valueName.c_str(), f.centreName.c_str());
+    consoleErr("\nWorking on file: %-13s\nCreating files:  %-13s %-13s %s\n ", arg.c_str(), weights, values,
+               f.name(ResultKind::kCentres).c_str());
   } else {
-    consoleErr("\nWorking on file: %-13s Creating files: %-13s %s\n ", arg.c_str(), f.weightName.c_str(),
-               f.valueName.c_str());
+    consoleErr("\nWorking on file: %-13s Creating files: %-13s %s\n ", arg.c_str(), weights, values);
   }
+}
+
+// A model file written over the data file or over another of its results
+// would lose it: the run stops first. (A data file given later is looked
+// for before the first one, by refuseModelOverDataFiles.)
+void refuseModelOverResults(const WorkFiles& f, const RunSettings& s) {
+  const std::string& model = f.name(ResultKind::kModel);
+  if (model.empty()) return;
+  bool clash = model == f.dataName || sameFile(model, f.dataName);
+  for (const ResultKindInfo& info : resultKinds()) {
+    const std::string& other = f.name(info.kind);
+    if (info.kind != ResultKind::kModel && !other.empty()) clash = clash || model == other || sameFile(model, other);
+  }
+  if (clash) panic("Modelfile would replace a file of the run: %s\n", s.saveModelFile.c_str());
 }
 
 // The data file is opened, the result names are built, the files that must
@@ -82,28 +99,31 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
   f.dataName = arg;
   openDataFile(context, arg);
   lockDataFile(f);
-  f.weightName = replaceExtension(arg, kWeightExtension);
-  f.valueName = replaceExtension(arg, kValueExtension);
-  f.tempName = temporaryName(arg, s.tempPath);
-  if (s.writeCentres) {
-    f.centreName = replaceExtension(arg, kCentreExtension);
-    beforeCreating(f, s, f.centreName);
-    if (!f.centreStream.createReplacing(f.centreName)) panic("Can't create file: %s\n\n", f.centreName.c_str());
-    trackResultFiles(f);
-  }
-  beforeCreating(f, s, f.tempName);
+  nameResultFiles(f, s);
+  refuseModelOverResults(f, s);
+  createResultFiles(f, s, Created::kAtStart);
+  beforeCreating(f, s, f.name(ResultKind::kPrepared));
   createTemporaryFile(f);
   printWorkLine(context, arg);
   context.observer.startFile();
 }
 
+// The scaling options of a model's scaling, for the preparation of rows
+// that it scales.
+ScalingOptions optionsOf(const Scaling& scaling) {
+  return ScalingOptions{scaling.normalise, scaling.complementCoding, scaling.columns};
+}
+
 // Both passes over the data file (a recall's stored categories widen the
-// ranges between them), the prepared rows into the temporary file, which is
-// then read back; the category/weight file is created on the way.
+// ranges between them; a --model run scales with the model's ranges,
+// clipping what lies outside), the prepared rows into the temporary file,
+// which is then read back; the category/weight file is created on the way.
 void prepareData(RunContext& context) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
-  Preparation& preparation = context.preparation.emplace(f.dataStream, scalingOptions(s));
+  const Model* model = context.model ? &*context.model : nullptr;
+  Preparation& preparation =
+      context.preparation.emplace(f.dataStream, model != nullptr ? optionsOf(model->scaling) : scalingOptions(s));
   // The data file is locked for the run, so the second pass may scale the
   // values the first converted instead of parsing the text again.
   preparation.keepValues(keptValuesBudget());
@@ -113,8 +133,18 @@ void prepareData(RunContext& context) {
     if (!openCategoryStream(f, s)) panic("Can't find/open file: %s\n", s.categoryFile.c_str());
     preparation.restartCounter(widenByCategoryFile(f.categoryStream, preparation.ranges(), &context.observer));
   }
-  context.scaling = preparation.scaling();
-  preparation.scale(context.scaling, f.tempStream, &context.observer);
+  if (model != nullptr) {
+    // The ranges are the model's: a constant column of these rows is no
+    // reason to stop, but rows of another width cannot be scaled with them.
+    if (preparation.columnCount() != model->scaling.columnCount) {
+      panic("Bad modelfile: %s\nINFO: Line %d: columns %d, but the datafile has %d\n", s.modelFile.c_str(),
+            model_format::kColumnsLine, model->scaling.columnCount, preparation.columnCount());
+    }
+    context.scaling = model->scaling;
+  } else {
+    context.scaling = preparation.scaling();
+  }
+  preparation.scale(context.scaling, f.tempStream, &context.observer, model != nullptr);
 
   if (s.debugLevel >= 2) {
     // Every column of the file, used or not.
@@ -125,25 +155,42 @@ void prepareData(RunContext& context) {
     }
   }
   consoleErr("\n");
-  if (!f.tempStream.close()) panic("Can't create file: %s. Disk full?\n", f.tempName.c_str());
-  beforeCreating(f, s, f.weightName);
-  if (!f.weightStream.createReplacing(f.weightName)) panic("Can't create file: %s\n\n", f.weightName.c_str());
-  trackResultFiles(f);
+  const std::string& temp = f.name(ResultKind::kPrepared);
+  if (!f.tempStream.close()) panic("Can't create file: %s. Disk full?\n", temp.c_str());
+  createResultFiles(f, s, Created::kAfterPreparation);
   f.dataStream.close();
   if (!reopenTemporaryFile(f, static_cast<size_t>(context.scaling.inputLength()), preparation.dataRows())) {
-    panic("Can't find/open file: %s\n\n", f.tempName.c_str());
+    panic("Can't find/open file: %s\n\n", temp.c_str());
   }
-  if (s.normalise) consoleErr("Normalized data. ");
-  if (s.complementCoding) consoleErr("Complement coded ");
+  if (context.scaling.normalise) consoleErr("Normalized data. ");
+  if (context.scaling.complementCoding) consoleErr("Complement coded ");
   consoleErr("FuzzyArt algorithm.\n");
 }
 
-// The categories: loaded from the +CatFile in a recall, learnt otherwise.
+// The parameters the run's network works with: the switches', or a model's
+// with Alpha and the vigilance overridden by the command line's I and V.
+NetworkParameters runParameters(const RunContext& context) {
+  const RunSettings& s = context.settings;
+  if (!context.model) return networkParameters(s);
+  NetworkParameters p = context.model->network.parameters();
+  if (s.alphaGiven) p.alpha = s.alpha;
+  if (s.vigilanceGiven) p.vigilance = s.vigilance;
+  p.threads = s.threads;
+  return p;
+}
+
+// The categories: loaded from the +CatFile in a recall, taken from the
+// model in a --model run (a network with the run's parameters, so that
+// Alpha may differ), learnt otherwise.
 void engagePhase(RunContext& context) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
-  Network& network = context.network.emplace(networkParameters(s), context.scaling.inputLength());
-  if (s.recall) {
+  Network& network = context.network.emplace(runParameters(context), context.scaling.inputLength());
+  if (context.model) {
+    const Network& stored = context.model->network;
+    for (int c = 0; c < stored.categoryCount(); ++c) network.addCategory(stored.weights(c), &context.observer);
+    network.resumeLearning(stored.currentBeta(), stored.passes());
+  } else if (s.recall) {
     loadCategories(f.categoryStream, context.scaling, network, &context.observer);
     f.categoryStream.close();
   } else {
@@ -158,11 +205,10 @@ void recallPhase(RunContext& context) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
   const Network& network = *context.network;
-  beforeCreating(f, s, f.valueName);
   consoleErr("\nWriting Categoryvaluefile:  ");
-  if (!f.valueStream.createReplacing(f.valueName)) panic("Can't create file: %s\n\n", f.valueName.c_str());
-  trackResultFiles(f);
-  if (s.debugLevel >= 1) writeValueFileHeader(f.valueStream, f.dataName);
+  createResultFiles(f, s, Created::kBeforeClassification);
+  OutputFile& values = f.output(ResultKind::kValues);
+  if (s.debugLevel >= 1) writeValueFileHeader(values, f.dataName);
   Tally& tally = context.tally;
   tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
   if (s.writeCentres) {
@@ -172,26 +218,33 @@ void recallPhase(RunContext& context) {
       f.preparedRows,
       [&](int64_t, int category, std::span<const float> input) {
         if (category < 0) panic("Can't find category (RC). (Not enough iterations/Unstable learning?)\n");
-        writeValueLine(f.valueStream, category);
+        writeValueLine(values, category);
         tally.add(category, input);
       },
       &context.observer, ClassifyOptions{s.threads});
-  if (!f.valueStream.flush()) panicDiskFull();
+  if (!values.flush()) panicDiskFull();
 }
 
 void writeResultFiles(RunContext& context) {
   const RunSettings& s = context.settings;
   WorkFiles& f = context.files;
   if (s.writeCentres) {
+    OutputFile& centres = f.output(ResultKind::kCentres);
     consoleErr("\nWriting CategoryCenterfile.\n");
-    writeCategoryCentreFile(f.centreStream, context.tally, context.scaling, f.dataName, s.debugLevel);
-    if (!f.centreStream.flush()) panicDiskFull();
+    writeCategoryCentreFile(centres, context.tally, context.scaling, f.dataName, s.debugLevel);
+    if (!centres.flush()) panicDiskFull();
   }
+  if (isWritten(ResultKind::kModel, s)) {
+    OutputFile& model = f.output(ResultKind::kModel);
+    writeModel(model, s.saveModelFile, context.scaling, *context.network, context.tally.counts);
+    if (!model.flush()) panicDiskFull();
+  }
+  OutputFile& weights = f.output(ResultKind::kWeights);
   consoleErr("\nWriting Category/Weightfile.\n");
-  writeCategoryWeightFile(f.weightStream, *context.network, context.scaling, context.tally.counts, f.dataName,
+  writeCategoryWeightFile(weights, *context.network, context.scaling, context.tally.counts, f.dataName,
                           s.debugLevel, &context.observer);
   consoleErr("\n");
-  if (!f.weightStream.flush()) panicDiskFull();
+  if (!weights.flush()) panicDiskFull();
 }
 
 void processDataFile(RunContext& context, const std::string& arg) {
@@ -207,13 +260,26 @@ void processDataFile(RunContext& context, const std::string& arg) {
   roughCleaning(context);
 }
 
-void announceMode(const RunSettings& s) {
-  if (s.recall) {
-    consoleErr("RECALL> \xe0:%.3f \xe1:%.3f Vigilance:%.3f Itp:%.3f\n", double{s.alpha}, double{s.beta},
-               double{s.vigilance}, double{s.itp});
+void announceMode(const RunContext& context) {
+  const NetworkParameters p = runParameters(context);
+  if (context.settings.recall || context.model) {
+    consoleErr("RECALL> \xe0:%.3f \xe1:%.3f Vigilance:%.3f Itp:%.3f\n", double{p.alpha}, double{p.beta},
+               double{p.vigilance}, double{p.itp});
   } else {
-    consoleErr("LEARN> Number of iterations:%d \xe0:%.3f \xe1:%.3f Vigilance:%.3f Itp:%.3f\n", s.iterations,
-               double{s.alpha}, double{s.beta}, double{s.vigilance}, double{s.itp});
+    consoleErr("LEARN> Number of iterations:%d \xe0:%.3f \xe1:%.3f Vigilance:%.3f Itp:%.3f\n", p.iterations,
+               double{p.alpha}, double{p.beta}, double{p.vigilance}, double{p.itp});
+  }
+}
+
+// Before any data file is opened: a --save-model that names one of the
+// run's data files would replace it with the first file's model.
+void refuseModelOverDataFiles(const RunSettings& s, const std::vector<std::string>& args) {
+  if (s.saveModelFile.empty()) return;
+  for (const std::string& arg : args) {
+    if (isSwitchArgument(arg) || isCategoryArgument(arg) || isResultName(arg)) continue;
+    if (arg == s.saveModelFile || sameFile(arg, s.saveModelFile)) {
+      panic("Modelfile would replace a file of the run: %s\n", s.saveModelFile.c_str());
+    }
   }
 }
 
@@ -232,8 +298,12 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   const std::string name = request.programName.empty() ? deriveProgramName(request.argv0) : request.programName;
   consoleErr(" <<< %s >>>  Version: %s%s\n\n", name.c_str(), kVersion, kPlatform);
   readSettings(args, SettingsSource{name, request.environment}, context.settings);
+  refuseModelOverDataFiles(context.settings, args);
+  // Once for the run, before anything is written: the RECALL> line shows
+  // its parameters, and a bad file stops the run before any data file.
+  if (context.settings.usesModel()) context.model = loadModel(context.settings.modelFile);
   keyboard = std::make_unique<KeyboardMode>();
-  announceMode(context.settings);
+  announceMode(context);
 
   for (const auto& arg : args) {
     checkStopSignal();
@@ -257,6 +327,7 @@ int finishStandardOutput() {
 
 int showHelp(const std::string& name) {
   printUsageText(ConsoleStream::kOut, name, false);
+  printLongOptions(ConsoleStream::kOut);
   return finishStandardOutput();
 }
 

@@ -17,10 +17,9 @@ volatile sig_atomic_t stopSignal = 0;
 volatile sig_atomic_t resumed = 0;
 
 // Names the fatal handler may unlink, written only while their slot is off.
-constexpr int kSlots = 3;
 constexpr size_t kNameBytes = 4096;
-char pendingNames[kSlots][kNameBytes];
-volatile sig_atomic_t pendingSet[kSlots] = {};
+char pendingNames[kPendingSlots][kNameBytes];
+volatile sig_atomic_t pendingSet[kPendingSlots] = {};
 
 void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
 
@@ -30,7 +29,7 @@ void onContinue(int) { resumed = 1; }
 
 // Only async-signal-safe calls from here on.
 void onFatalSignal(int signalNumber) {
-  for (int slot = 0; slot < kSlots; ++slot) {
+  for (int slot = 0; slot < kPendingSlots; ++slot) {
     if (pendingSet[slot] != 0) unlink(pendingNames[slot]);
   }
   restoreTerminalFromSignal();

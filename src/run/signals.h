@@ -23,8 +23,11 @@ bool stopSignalArrived();
 // True once after each SIGCONT (the job was stopped and went on).
 bool takeResumed();
 
-// The incomplete result files a fatal signal removes: up to three, by slot;
-// an empty name clears the slot.
+// How many incomplete result files a fatal signal can remove.
+inline constexpr int kPendingSlots = 4;
+
+// The incomplete result files a fatal signal removes, by slot (0 to
+// kPendingSlots - 1); an empty name clears the slot.
 void trackPendingFile(int slot, const std::string& name);
 
 }  // namespace fuzzyart

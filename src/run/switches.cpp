@@ -9,6 +9,7 @@
 #include "fuzzyart/error.h"
 #include "run/console.h"
 #include "run/keyboard.h"
+#include "run/result_kinds.h"
 #include "run/usage_text.h"
 
 namespace fuzzyart {
@@ -112,6 +113,55 @@ void readColumnList(const std::string& text, RunSettings& settings) {
   }
 }
 
+constexpr LongOption kLongOptions[] = {
+    {"help", nullptr, "--help             shows this text on standard output"},
+    {"version", nullptr, "--version          shows the version"},
+    {"model", &RunSettings::modelFile,
+     "--model=FILE       classifies with the network stored in FILE instead of learning"},
+    {"save-model", &RunSettings::saveModelFile,
+     "--save-model=FILE  also stores the whole network in FILE, for --model"},
+};
+
+// Takes a long option into the settings; false when the argument is none of
+// them. A file given twice counts at its first occurrence, as switch
+// letters do.
+bool takeLongOption(const std::string& arg, RunSettings& s) {
+  const std::string_view text = std::string_view(arg).substr(2);
+  const size_t equals = text.find('=');
+  const std::string_view name = text.substr(0, equals);
+  for (const LongOption& option : kLongOptions) {
+    if (option.name != name) continue;
+    if (option.file == nullptr) return equals == std::string_view::npos;
+    if (equals == std::string_view::npos || equals + 1 == text.size()) return false;
+    std::string& file = s.*option.file;
+    if (file.empty()) file = text.substr(equals + 1);
+    return true;
+  }
+  return false;
+}
+
+// Prints the PANIC line of the first switch that a --model run cannot
+// take; false when there is none. The model holds the column selection, the division by the
+// row sum and complement coding; M and N count only from the command line
+// (commandLine: the length of its part of the switch text), so that an
+// environment that sets them does not rule out every --model run.
+bool refuseWithModel(const RunSettings& s, size_t commandLine) {
+  const char* model = s.modelFile.c_str();
+  if (s.recall) {
+    consoleErr("PANIC: Can't combine category/weightfilename (+%s) and modelfile (--model=%s).\n",
+               s.categoryFile.c_str(), model);
+  } else if (s.selectedCount != 0) {
+    consoleErr("PANIC: Can't combine dataswitch (-X) and modelfile (--model=%s).\n", model);
+  } else if (findLetter(s.switchText, 'M') < commandLine) {
+    consoleErr("PANIC: Can't combine switch (-M) and modelfile (--model=%s).\n", model);
+  } else if (findLetter(s.switchText, 'N') < commandLine) {
+    consoleErr("PANIC: Can't combine switch (-N) and modelfile (--model=%s).\n", model);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 [[noreturn]] void showUsage(const RunSettings& settings, const std::string& programName) {
   printUsageText(ConsoleStream::kErr, programName, true);
   if (settings.hiddenUsage) consoleErr("-Q:quiet -T:stopwatch -D#:debug -C:Copyright\n");
@@ -195,7 +245,15 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
   bool conflict = false;
 
   for (const auto& arg : args) {
-    if (isSwitchArgument(arg)) {
+    if (isLongOption(arg)) {
+      // Never switch letters or a data file: the first that is no long
+      // option ends the scan as the other conflicts do.
+      if (!takeLongOption(arg, s)) {
+        consoleErr("PANIC: Unknown option: %s\n", arg.c_str());
+        conflict = true;
+        break;
+      }
+    } else if (isSwitchArgument(arg)) {
       char letter = arg.size() > 1 ? arg[1] : '\0';
       if (letter == 'B' || letter == 'b') {
         // An empty path means the data file's own directory, as without -B.
@@ -217,7 +275,7 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
         consoleErr("INFO: No category/weightfilename given after +.\n");
         continue;
       }
-      if (finalPathComponent(name).find('.') == std::string::npos) name += kWeightExtension;
+      if (finalPathComponent(name).find('.') == std::string::npos) name += extensionOf(ResultKind::kWeights);
       s.categoryFile = name;
       s.recall = true;
     } else {
@@ -229,6 +287,8 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
     conflict = true;
   }
   upperCase(s.switchText);
+  const size_t commandLine = s.switchText.size();
+  if (!conflict && s.usesModel()) conflict = refuseWithModel(s, commandLine);
   if (auto value = findProgramVariable(source.environment, source.programName)) {
     upperCase(*value);
     s.switchText += *value;
@@ -243,8 +303,12 @@ void readSettings(const std::vector<std::string>& args, const SettingsSource& so
     showUsage(s, source.programName);
   }
   evaluateLetters(s);
+  s.alphaGiven = findLetter(s.switchText, 'I') < commandLine;
+  s.vigilanceGiven = findLetter(s.switchText, 'V') < commandLine;
   s.threads = threadCap(source.environment);
 }
+
+std::span<const LongOption> longOptions() { return kLongOptions; }
 
 int32_t threadCap(const std::vector<std::string>& environment) {
   constexpr std::string_view kName = "FUZZYART_THREADS=";

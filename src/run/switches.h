@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fuzzyart/data.h"
@@ -14,12 +16,6 @@ namespace fuzzyart {
 
 // The highest column -X may name.
 inline constexpr int kMaxColumns = 8192;
-
-// The result extensions, in the order of the program's extension table.
-inline constexpr const char* kWeightExtension = ".FAC";
-inline constexpr const char* kValueExtension = ".FAF";
-inline constexpr const char* kTempExtension = ".BIN";
-inline constexpr const char* kCentreExtension = ".BKC";
 
 struct RunSettings {
   int32_t iterations = 10;
@@ -44,7 +40,25 @@ struct RunSettings {
   bool recall = false;
   std::string switchText;     // gathered switch letters, upper case
   int32_t threads = 0;        // FUZZYART_THREADS: the most threads of learning and recall; 0: every core
+  std::string modelFile;      // --model: classify with the network stored there instead of learning
+  std::string saveModelFile;  // --save-model: also store each data file's network there
+  // I and V given on the command line: they override a --model's Alpha and
+  // vigilance, which the environment's letters do not.
+  bool alphaGiven = false;
+  bool vigilanceGiven = false;
+  bool usesModel() const { return !modelFile.empty(); }
 };
+
+// An argument that begins with "--": "--NAME", or "--NAME=FILE" for an
+// option that takes a file; names are exact and case-sensitive. A new long
+// option is one more entry of longOptions() (and its field).
+struct LongOption {
+  std::string_view name;
+  std::string RunSettings::*file;  // where FILE goes; nullptr: the option takes none
+  const char* help;                // its line in the usage text of --help
+};
+std::span<const LongOption> longOptions();
+inline bool isLongOption(const std::string& arg) { return arg.starts_with("--"); }
 
 // What readSettings needs besides the arguments.
 struct SettingsSource {
@@ -54,7 +68,9 @@ struct SettingsSource {
 
 // Fills the settings from the arguments (program name excluded) and the
 // environment. Shows the usage text and stops the run (exit code 1) when there
-// is nothing to do; a value out of range stops it with a PANIC (exit code 5).
+// is nothing to do or the arguments conflict (two category files, -X with
+// one, a long option that is not one, --model with a category file, -X, -M
+// or -N); a value out of range stops it with a PANIC (exit code 5).
 // The settings are filled as they are read, so that a stop still finds the
 // debug level that was set before it.
 void readSettings(const std::vector<std::string>& args, const SettingsSource& source, RunSettings& settings);
@@ -72,8 +88,8 @@ ScalingOptions scalingOptions(const RunSettings& settings);
 // o-umlaut, in place.
 void upperCase(std::string& text);
 
-// True when the argument is a switch (it begins with "-"); "/" begins an
-// absolute path on this platform.
+// True when the argument is a switch (it begins with "-", a long option
+// included); "/" begins an absolute path on this platform.
 inline bool isSwitchArgument(const std::string& arg) { return !arg.empty() && arg[0] == '-'; }
 inline bool isCategoryArgument(const std::string& arg) { return !arg.empty() && arg[0] == '+'; }
 

@@ -2,11 +2,14 @@
 
 #include "fuzzyart/limits.h"
 #include "run/keyboard.h"
+#include "run/result_kinds.h"
 #include "run/switches.h"
 
 namespace fuzzyart {
 
 void printUsageText(ConsoleStream stream, const std::string& programName, bool pause) {
+  const char* weights = extensionOf(ResultKind::kWeights);
+  const char* values = extensionOf(ResultKind::kValues);
   consolePrint(stream,
                "FuzzyArt network simulator for ASCII datafiles.\n\nUsage:\n %s <DataFile> (+CatFile) "
                "(-R#)(-G#)(-I#)(-V#)(-F#)(-X#.) (-Bpath) (-NMW)\n\n",
@@ -14,7 +17,7 @@ void printUsageText(ConsoleStream stream, const std::string& programName, bool p
   consolePrint(stream,
                "The Datafile must have at least 2 columnes of data.\n* and/or ? can be used in the datafilename.\n"
                "The Category/Weightfile is used for Recall on existing file. (%s)\n\n",
-               kWeightExtension);
+               weights);
   // The defaults are always the built-in ones.
   const RunSettings defaults;
   consolePrint(stream, "Switch R sets number of iterations. (Default value is %d)\n\n", defaults.iterations);
@@ -36,7 +39,7 @@ void printUsageText(ConsoleStream stream, const std::string& programName, bool p
                "Switch N makes normalization on the data. (Default is NOT normalized)\n\nSwitch M make use of "
                "complement coding. (Default is Normal)\n\nSwitch W writes a CategoryCenterfile with extension: "
                "%s\n\n",
-               kCentreExtension);
+               extensionOf(ResultKind::kCentres));
   consolePrint(stream, "Max no. of variables: %d (%d for comp.code)  Max no. of categories: %d\n", kMaxInputLength,
                kMaxInputLength / 2, kDefaultMaxCategories);
   consolePrint(stream,
@@ -45,7 +48,11 @@ void printUsageText(ConsoleStream stream, const std::string& programName, bool p
                "together.\nExample: -X2-9 but -G0.5V0.3\n\nExample Usage: %s TFILE.DAT -R6 -G0.12\n\nUses datafile "
                "TFIL.DAT. Number of iterationes is 6 and the learning\nrate is 0.12. The results are written to "
                "TFILE%s & TFILE%s.\n",
-               kWeightExtension, kValueExtension, programName.c_str(), kWeightExtension, kValueExtension);
+               weights, values, programName.c_str(), weights, values);
+}
+
+void printLongOptions(ConsoleStream stream) {
+  for (const LongOption& option : longOptions()) consolePrint(stream, "%s\n", option.help);
 }
 
 }  // namespace fuzzyart

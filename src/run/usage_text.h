@@ -12,4 +12,7 @@ namespace fuzzyart {
 // input before the rest; without it the rest follows at once.
 void printUsageText(ConsoleStream stream, const std::string& programName, bool pause);
 
+// One line per long option, as --help shows them after the usage text.
+void printLongOptions(ConsoleStream stream);
+
 }  // namespace fuzzyart

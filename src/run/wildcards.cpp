@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "run/result_names.h"
+#include "run/result_kinds.h"
 #include "run/switches.h"
 
 namespace fuzzyart {

@@ -42,6 +42,37 @@ void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::st
   keepCategoryFileIfCreated(files, settings, nameToCreate);
 }
 
+void nameResultFiles(WorkFiles& files, const RunSettings& settings) {
+  for (const ResultKindInfo& info : resultKinds()) {
+    files.names[indexOf(info.kind)] = isWritten(info.kind, settings) ? resultName(info.kind, files.dataName, settings)
+                                                                     : std::string();
+  }
+}
+
+void createResultFiles(WorkFiles& files, const RunSettings& settings, Created step) {
+  for (const ResultKindInfo& info : resultKinds()) {
+    if (info.created != step || info.writing != Writing::kCommitted || !isWritten(info.kind, settings)) continue;
+    const std::string& name = files.name(info.kind);
+    beforeCreating(files, settings, name);
+    if (!files.output(info.kind).createReplacing(name)) panic("Can't create file: %s\n\n", name.c_str());
+    trackResultFiles(files);
+  }
+}
+
+bool commitResultFiles(WorkFiles& files, const RunSettings& settings) {
+  // Every result file is complete and on disk before any replaces its name,
+  // so that a stop never leaves results that do not belong together.
+  bool closed = true;
+  for (OutputFile& output : files.outputs) closed = output.close() && closed;
+  if (!closed) return false;
+  for (ResultKind kind : commitOrder()) {
+    if (!isWritten(kind, settings)) continue;
+    if (!files.output(kind).commit()) return false;
+    trackResultFiles(files);
+  }
+  return true;
+}
+
 namespace {
 
 // An exclusive lock on the open file, or the stop when another run holds it.
@@ -73,33 +104,34 @@ int openWithoutFollowing(const std::string& name) {
 void lockDataFile(WorkFiles& files) { files.dataLock = lockOrStop(files.dataStream.descriptor(), files.dataName); }
 
 void createTemporaryFile(WorkFiles& files) {
-  const int fd = openWithoutFollowing(files.tempName);
-  if (fd < 0) panic("Can't create file: %s\n\n", files.tempName.c_str());
+  const std::string& name = files.name(ResultKind::kPrepared);
+  const int fd = openWithoutFollowing(name);
+  if (fd < 0) panic("Can't create file: %s\n\n", name.c_str());
   try {
-    files.tempLock = lockOrStop(fd, files.tempName);
+    files.tempLock = lockOrStop(fd, name);
   } catch (...) {
     close(fd);
     throw;
   }
   if (ftruncate(fd, 0) != 0) {
     close(fd);
-    panic("Can't create file: %s\n\n", files.tempName.c_str());
+    panic("Can't create file: %s\n\n", name.c_str());
   }
-  files.tempStream.adopt(fd, files.tempName);
+  files.tempStream.adopt(fd, name);
 }
 
 bool reopenTemporaryFile(WorkFiles& files, size_t recordLength, int64_t records) {
   const int fd = fcntl(files.tempLock, F_DUPFD_CLOEXEC, 3);
   if (fd < 0) return false;
-  files.preparedRows.adopt(fd, files.tempName, recordLength);
+  files.preparedRows.adopt(fd, files.name(ResultKind::kPrepared), recordLength);
   files.preparedRows.expectRecords(records);
   return true;
 }
 
 void trackResultFiles(const WorkFiles& files) {
-  trackPendingFile(0, files.weightStream.pendingName());
-  trackPendingFile(1, files.valueStream.pendingName());
-  trackPendingFile(2, files.centreStream.pendingName());
+  for (const ResultKindInfo& info : resultKinds()) {
+    if (info.signalSlot >= 0) trackPendingFile(info.signalSlot, files.outputs[indexOf(info.kind)].pendingName());
+  }
 }
 
 void releaseLocks(WorkFiles& files) {
@@ -124,10 +156,8 @@ void closeAllStreams(WorkFiles& files) {
   files.dataStream.close();
   files.preparedRows.close();
   files.tempStream.discard();
-  files.weightStream.discard();
-  files.valueStream.discard();
+  for (OutputFile& output : files.outputs) output.discard();
   files.categoryStream.close();
-  files.centreStream.discard();
   trackResultFiles(files);
 }
 

@@ -4,29 +4,31 @@
 // what is still open.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "fuzzyart/fuzzyart.h"
 #include "run/console_observer.h"
+#include "run/result_kinds.h"
 #include "run/switches.h"
 
 namespace fuzzyart {
 
 struct WorkFiles {
-  std::string dataName;    // the data-file argument as given
-  std::string weightName;  // .FAC
-  std::string valueName;   // .FAF
-  std::string centreName;  // .BKC, with switch W only
-  std::string tempName;    // .BIN, in the -B directory when given
+  std::string dataName;  // the data-file argument as given
+  // By kind (result_kinds.h): the names of the files the run writes for
+  // this data file (empty for a kind it does not write), and the files of
+  // the committed kinds (the others' stay closed).
+  std::array<std::string, kResultKindCount> names;
+  std::array<OutputFile, kResultKindCount> outputs;
+  const std::string& name(ResultKind kind) const { return names[indexOf(kind)]; }
+  OutputFile& output(ResultKind kind) { return outputs[indexOf(kind)]; }
 
   TextFile dataStream;              // the data file, read as text by preparation
   RecordFileReader preparedRows;    // the temporary file, read back after preparation
   RecordFileWriter tempStream;      // the temporary file, written by preparation
-  OutputFile weightStream;
-  OutputFile valueStream;
-  OutputFile centreStream;
   TextFile categoryStream;          // the +CatFile of a recall run
 
   // The +CatFile's bytes, kept for the rest of the run once the run was about
@@ -40,10 +42,12 @@ struct WorkFiles {
   int tempLock = -1;
 };
 
-// Everything that lives for one data file.
+// Everything that lives for one data file, and what the run keeps for all:
+// its settings, and the network of a --model run.
 struct RunContext {
   RunSettings settings;
   ConsoleObserver observer{settings};
+  std::optional<Model> model;
   WorkFiles files;
   std::optional<Preparation> preparation;
   Scaling scaling;
@@ -59,6 +63,19 @@ bool sameFile(const std::string& a, const std::string& b);
 // writing the file cannot change the stored categories for the rest of the
 // run.
 void beforeCreating(WorkFiles& files, const RunSettings& settings, const std::string& nameToCreate);
+
+// The names of every kind the run writes for the data file.
+void nameResultFiles(WorkFiles& files, const RunSettings& settings);
+
+// Creates, under their hidden names, the committed kinds the run writes
+// that are created at this step, in the order of the kinds; one that cannot
+// be created stops the run ("Can't create file").
+void createResultFiles(WorkFiles& files, const RunSettings& settings, Created step);
+
+// Closes every committed kind, checked, then gives each that the run writes
+// its final name, in commit order; false when a write, a close or a rename
+// failed.
+bool commitResultFiles(WorkFiles& files, const RunSettings& settings);
 
 // Locks the open data file for this run; another run's lock stops the run
 // with "File in use by another run".

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "e2e/child_process.h"
+#include "e2e/e2e_case.h"
 
 namespace fuzzyart::testing {
 namespace {
@@ -31,21 +31,6 @@ const std::string& program() {
     return copy.file("fuzzyart");
   }();
   return path;
-}
-
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-// The lines of a file, with "@DIR@" replaced by dir.
-std::vector<std::string> lines(const std::string& path, const std::string& dir) {
-  std::vector<std::string> out;
-  std::istringstream in(fs::exists(path) ? readFile(path) : "");
-  for (std::string line; std::getline(in, line);) out.push_back(replaceAll(line, "@DIR@", dir));
-  return out;
 }
 
 // Regular files and symbolic links below root, by relative path, with the
@@ -70,7 +55,8 @@ Files snapshot(const std::string& root) {
 bool switchTextHoldsC(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   std::string text;
   for (const auto& a : args) {
-    const std::string letter = a.starts_with('-') ? asciiUpper(a.substr(1, 1)) : "B";
+    // Long options ("--save-model=recall.model") are no switch letters.
+    const std::string letter = a.starts_with('-') && !a.starts_with("--") ? asciiUpper(a.substr(1, 1)) : "B";
     if (letter != "B" && letter != "X") text += a.substr(1);
   }
   for (const auto& e : env) {
@@ -90,12 +76,6 @@ std::string normaliseConsole(std::string text, const std::string& dir) {
     if (end > from && end < text.size() && text.compare(end, 4, " s.\n") == 0) text.replace(from, end - from, "N");
   }
   return text;
-}
-
-std::vector<std::string> scriptEnvironment(const std::string& dir, const std::string& caseDir) {
-  std::vector<std::string> env = cleanEnvironment();
-  env.insert(env.end(), {"DIR=" + dir, "CASE=" + fs::absolute(caseDir).string()});
-  return env;
 }
 
 // check.sh runs after the run, however the comparisons went (it may unmount
@@ -119,25 +99,14 @@ TEST_P(EndToEnd, MatchesExpectedBytes) {
   const std::string dir = temp.path;
   using enum fs::copy_options;
   if (fs::exists(caseDir + "/in")) fs::copy(caseDir + "/in", dir, recursive | copy_symlinks);
-  if (fs::exists(caseDir + "/setup.sh")) {
-    ChildProcess setup(ChildProcess::kPipes, "/bin/sh", dir, {fs::absolute(caseDir + "/setup.sh").string()},
-                       scriptEnvironment(dir, caseDir));
-    // Exit code 77: the machine cannot make what the case needs.
-    if (setup.finish().exitCode == 77) GTEST_SKIP() << setup.out;
-    ASSERT_EQ(setup.exitCode, 0) << "setup.sh failed: " << setup.console;
-  }
+  if (!setUpCase(caseDir, dir)) GTEST_SKIP();
+  ASSERT_FALSE(HasFailure());
   const CheckAfterRun check{caseDir, dir};
   const Files before = snapshot(dir);
 
-  const std::vector<std::string> args = lines(caseDir + "/args", dir);
-  const std::vector<std::string> caseEnv = lines(caseDir + "/env", dir);
-  std::vector<std::string> env = cleanEnvironment();
-  // A case's variable replaces one of the same name (LC_ALL among them).
-  for (const auto& entry : caseEnv) {
-    const std::string name = entry.substr(0, entry.find('=') + 1);
-    std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
-    env.push_back(entry);
-  }
+  const std::vector<std::string> args = caseLines(caseDir + "/args", dir);
+  const std::vector<std::string> caseEnv = caseLines(caseDir + "/env", dir);
+  const std::vector<std::string> env = caseEnvironment(caseEnv);
   // A "shell" file holds commands that /bin/sh runs right before it becomes
   // the program: limits, closed descriptors.
   std::vector<std::string> argv = args;

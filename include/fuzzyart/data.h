@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/record_file.h"
-#include "fuzzyart/text_file.h"
+#include "data/record_file.h"
+#include "data/text_file.h"
 
 namespace fuzzyart {
 

@@ -16,7 +16,7 @@
 
 #include "fuzzyart/limits.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/record_file.h"
+#include "data/record_file.h"
 
 namespace fuzzyart {
 

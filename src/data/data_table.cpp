@@ -9,7 +9,7 @@
 #include "data/row_scaling.h"
 #include "data/scan_ahead.h"
 #include "fuzzyart/data.h"
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace fuzzyart {
 

@@ -1,4 +1,4 @@
-#include "fuzzyart/record_file.h"
+#include "data/record_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -7,7 +7,7 @@
 
 #include "base/capacities.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/text_file.h"
+#include "data/text_file.h"
 
 namespace fuzzyart {
 

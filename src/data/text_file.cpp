@@ -1,4 +1,4 @@
-#include "fuzzyart/text_file.h"
+#include "data/text_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

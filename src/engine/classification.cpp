@@ -10,7 +10,7 @@
 #include "engine/choice_kernel.h"
 #include "base/chunk_team.h"
 #include "engine/learning.h"
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 #include "engine/resonance.h"
 
 namespace fuzzyart {

@@ -4,7 +4,7 @@
 
 #include "base/failure.h"
 #include "base/reservation.h"
-#include "fuzzyart/result_files.h"
+#include "results/result_streams.h"
 
 namespace fuzzyart {
 

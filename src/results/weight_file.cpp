@@ -5,7 +5,7 @@
 
 #include "base/failure.h"
 #include "data/row_reader.h"
-#include "fuzzyart/result_files.h"
+#include "results/result_streams.h"
 
 namespace fuzzyart {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace fuzzyart {
 

@@ -16,8 +16,8 @@
 #include "fuzzyart/data.h"
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/output_file.h"
-#include "fuzzyart/text_file.h"
+#include "base/output_file.h"
+#include "data/text_file.h"
 
 namespace fuzzyart {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace fuzzyart {
 

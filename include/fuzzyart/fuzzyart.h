@@ -1,4 +1,4 @@
-// The whole public face of the fuzzyart library.
+// The whole public face of the fuzzyart library, one header per line.
 #pragma once
 
 #include "fuzzyart/data.h"
@@ -6,7 +6,6 @@
 #include "fuzzyart/limits.h"
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
-#include "base/output_file.h"
-#include "data/record_file.h"
-#include "results/result_streams.h"
-#include "data/text_file.h"
+#include "fuzzyart/result_files.h"
+#include "fuzzyart/rows.h"
+#include "fuzzyart/tally.h"

@@ -82,6 +82,11 @@ bool OutputFile::vprint(const char* format, va_list args) {
   return std::vfprintf(stream_, format, args) >= 0 && !std::ferror(stream_);
 }
 
+bool OutputFile::write(std::string_view text) {
+  if (stream_ == nullptr) return false;
+  return std::fwrite(text.data(), 1, text.size(), stream_) == text.size() && !std::ferror(stream_);
+}
+
 bool OutputFile::printLine(long value) {
   if (stream_ == nullptr) return false;
   char text[24];

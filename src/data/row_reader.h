@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "base/capacities.h"
-#include "fuzzyart/observer.h"
+#include "base/detailed_observer.h"
 #include "data/text_file.h"
 
 namespace fuzzyart {

@@ -8,7 +8,7 @@
 #include "engine/choice_kernel.h"
 #include "engine/resonance.h"
 #include "fuzzyart/observer.h"
-#include "data/record_file.h"
+#include "fuzzyart/rows.h"
 
 namespace fuzzyart {
 

@@ -1,9 +1,13 @@
-// The text files of results, as the command line writes them: the
-// category/weight file (.FAC), read back for a recall; the category value
-// file (.FAF); the category centre file (.BKC). Writers take an OutputFile,
-// check every write and throw Error (kWriteFailed) when one fails; the
-// caller flushes or closes the file, which tells of a write that failed in
-// the buffer.
+// The text files of results on streams, as the command line writes them (it
+// streams its files and commits them as a group): the category/weight file
+// (.FAC), read back for a recall; the category value file (.FAF); the
+// category centre file (.BKC). The path-level calls of the public face are
+// made of these.
+//
+// Writers take an OutputFile, check every write and throw Error
+// (kWriteFailed) when one fails; the caller flushes or closes the file, which
+// tells of a write that failed in the buffer. Numbers are written in the C
+// locale's form whatever the process's locale.
 //
 // detail is the command line's debug level: 1 or more adds "!" header lines
 // and per-category counts, 2 or more labels each weight "k[i][j]=".
@@ -13,16 +17,18 @@
 #include <span>
 #include <string>
 
+#include "base/output_file.h"
+#include "data/text_file.h"
 #include "fuzzyart/data.h"
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
-#include "base/output_file.h"
-#include "data/text_file.h"
+#include "fuzzyart/tally.h"
 
 namespace fuzzyart {
 
 // One row per category: its first variableCount weights in data units
-// ("%-12.6G " each). The observer hears of each category before its row.
+// ("%-12.6G " each), with counts holding one per category. A detailed
+// observer hears of each category before its row.
 void writeCategoryWeightFile(OutputFile& file, const Network& network, const Scaling& scaling,
                              std::span<const int64_t> counts, const std::string& dataName, int detail,
                              Observer* observer = nullptr);
@@ -41,17 +47,18 @@ void loadCategories(TextFile& file, const Scaling& scaling, Network& network, Ob
 void writeValueFileHeader(OutputFile& file, const std::string& dataName);
 void writeValueLine(OutputFile& file, int category);
 
-// Room for the centre sums of every category, with the reports of each
-// reservation; no category at all is a reservation of nothing, which fails.
-void reserveCentreSums(Tally& tally, int categories, int variableCount, Observer* observer = nullptr);
+// The tally of the command line's classification: the counts of `categories`
+// categories and, with centres, the sums of `variables` values each, with
+// the reports of each reservation (the table of sums as 4 bytes a category,
+// each category's sums as 4 bytes a variable, as the console has always
+// shown them). With emptyFails, as on the command line, centres for no
+// category at all are a reservation of nothing, which fails ("Not enough
+// memory for meanvector.").
+struct TallyReservation {
+  static Tally reserve(int categories, int variables, bool centres, Observer* observer, bool emptyFails);
+};
 
-// The mean of each category's rows in data units, as the centre file holds
-// it: the mean stored in single precision, then unscaled in double. A
-// category without rows gives not-a-number values; one without sums in the
-// tally (or wider than the ranges) throws Error.
-std::vector<double> centreOf(const Tally& tally, int category, const Scaling& scaling);
-
-// One row of centre values per category.
+// One row of centre values per category of the tally (which holds centres).
 void writeCategoryCentreFile(OutputFile& file, const Tally& tally, const Scaling& scaling,
                              const std::string& dataName, int detail);
 

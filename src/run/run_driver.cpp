@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "fuzzyart/fuzzyart.h"
+#include "results/result_streams.h"
 #include "run/cleanup.h"
 #include "run/console.h"
 #include "run/keyboard.h"
@@ -163,11 +164,9 @@ void recallPhase(RunContext& context) {
   if (!f.valueStream.createReplacing(f.valueName)) panic("Can't create file: %s\n\n", f.valueName.c_str());
   trackResultFiles(f);
   if (s.debugLevel >= 1) writeValueFileHeader(f.valueStream, f.dataName);
+  context.tally = TallyReservation::reserve(network.categoryCount(), context.scaling.variableCount(), s.writeCentres,
+                                           &context.observer, true);
   Tally& tally = context.tally;
-  tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
-  if (s.writeCentres) {
-    reserveCentreSums(tally, network.categoryCount(), context.scaling.variableCount(), &context.observer);
-  }
   network.classify(
       f.preparedRows,
       [&](int64_t, int category, std::span<const float> input) {
@@ -188,7 +187,7 @@ void writeResultFiles(RunContext& context) {
     if (!f.centreStream.flush()) panicDiskFull();
   }
   consoleErr("\nWriting Category/Weightfile.\n");
-  writeCategoryWeightFile(f.weightStream, *context.network, context.scaling, context.tally.counts, f.dataName,
+  writeCategoryWeightFile(f.weightStream, *context.network, context.scaling, context.tally.counts(), f.dataName,
                           s.debugLevel, &context.observer);
   consoleErr("\n");
   if (!f.weightStream.flush()) panicDiskFull();

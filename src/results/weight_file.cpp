@@ -71,12 +71,12 @@ void writeCategoryWeightFile(OutputFile& file, const Network& network, const Sca
 }
 
 int64_t widenByCategoryFile(TextFile& file, ColumnRanges& ranges, Observer* observer) {
-  std::vector<float> row(kRowBufferSize);
   // The reader stores a row of at most kMaxInputLength values.
   if (ranges.columns() < 1 || ranges.columns() > kMaxInputLength) {
     fail(ErrorKind::kInvalidParameter, "Ranges of %d columns for a category/weightfile of 1 to %d.\n",
          ranges.columns(), kMaxInputLength);
   }
+  std::vector<float> row(kRowBufferSize);
   RowShape shape{ranges.columns(), ranges.columns()};
   int64_t rows = 0;
   for (;;) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "data/record_file.h"
 #include "fuzzyart/fuzzyart.h"
 
 namespace {

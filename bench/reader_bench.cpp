@@ -9,7 +9,7 @@
 #include <string>
 
 #include "data/row_reader.h"
-#include "fuzzyart/data.h"
+#include "data/preparation.h"
 
 namespace fuzzyart {
 namespace {

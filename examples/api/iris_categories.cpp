@@ -1,5 +1,7 @@
 // Learns categories of the iris data in memory and prints the category of
-// every row, counted from 1 (the lines of `fuzzyart iris.dat -V0.75`'s .FAF).
+// every row, counted from 1 (the lines of `fuzzyart iris.dat -V0.75 -W`'s
+// .FAF). Given a second argument STEM, it also saves STEM.FAC, STEM.FAF and
+// STEM.BKC, the files that run writes.
 #include <fuzzyart/fuzzyart.h>
 
 #include <cstdio>
@@ -21,7 +23,15 @@ int main(int argc, char** argv) {
     fuzzyart::Network network(parameters, scaling.inputLength());
     fuzzyart::MemoryRows source(rows, static_cast<size_t>(scaling.inputLength()));
     network.learn(source);
-    network.classify(source, [](int64_t, int category, std::span<const float>) { std::printf("%d\n", category + 1); });
+    const fuzzyart::Classification result = fuzzyart::classifyAll(network, source, scaling);
+    for (const int category : result.categories) std::printf("%d\n", category + 1);
+
+    if (argc > 2) {
+      const std::string stem = argv[2];
+      fuzzyart::saveCategoryFile(stem + ".FAC", network, scaling, result.tally.counts());
+      fuzzyart::saveValueFile(stem + ".FAF", result.categories);
+      fuzzyart::saveCentreFile(stem + ".BKC", result.tally, scaling);
+    }
   } catch (const fuzzyart::Error& error) {
     std::fprintf(stderr, "%s: %s", path.c_str(), error.what());
     return 1;

@@ -1,20 +1,15 @@
-// Tables of numbers and their preparation: reading a data file, measuring the
-// range of every column, and scaling rows into input vectors in 0..1
-// (optionally divided by their sum first, optionally followed by their
-// complements). In memory, or streamed from a data file to a record file in
-// the two passes the command line makes.
+// Tables of numbers and their preparation, all in memory: reading a data file,
+// measuring the range of every column, and scaling rows into input vectors in
+// 0..1 (optionally divided by their sum first, optionally followed by their
+// complements).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "fuzzyart/large_buffer.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/record_file.h"
-#include "fuzzyart/text_file.h"
 
 namespace fuzzyart {
 
@@ -30,8 +25,10 @@ struct ColumnRanges {
   std::vector<float> min;
   std::vector<float> max;
   int columns() const { return static_cast<int>(min.size()); }
-  // Takes the values of one row (one per column) into the ranges.
-  void widen(const float* row);
+  // Takes the values of one row (one per column) into the ranges; a row of
+  // another length, or ranges whose min and max differ in length, are
+  // refused (Error, kInvalidParameter).
+  void widen(std::span<const float> row);
 };
 
 // How raw rows become input vectors: the used columns and their ranges.
@@ -45,6 +42,10 @@ struct Scaling {
   int variableCount() const { return static_cast<int>(columns.size()); }
   int inputLength() const { return complementCoding ? 2 * variableCount() : variableCount(); }
 };
+// Every call that takes a Scaling refuses one that makeScaling could not have
+// made (Error, kInvalidParameter): used columns not ascending within 0 to
+// columnCount - 1, or none; not one finite range per variable with min below
+// max; an input length past kMaxInputLength.
 
 // (x - min) / (max - min), in double from single-precision operands; callers
 // store the result in single precision. Computed by the library, so that no
@@ -62,12 +63,15 @@ struct RowTable {
 
 // Reads a data file with the command line's reader and checks: every row as
 // many values as the first, no foreign character, no value beyond single
-// precision, at least one row.
+// precision, at least one row. Only a regular file is read: anything else
+// (a directory, a FIFO, a device) is refused before it is opened, with the
+// message of a missing file.
 RowTable readDataFile(const std::string& path, Observer* observer = nullptr);
 
-// The ranges of rows held in memory; with normalise each row is divided by
-// its sum first. A value that is not finite makes its row bad. Errors name
-// the data `name` and count rows from the start of the span.
+// The ranges of rows held in memory (`columns` values each, 1 or more, a
+// whole number of rows); with normalise each row is divided by its sum first.
+// A value that is not finite makes its row bad. Errors name the data `name`
+// and count rows from the start of the span.
 ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normalise, const std::string& name);
 
 // The scaling of ranges measured with the same normalise option: the -X
@@ -75,72 +79,13 @@ ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normal
 // (used or not) may be constant.
 Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, const std::string& name);
 
-// Prepares raw rows (columnCount values each) into input vectors
-// (inputLength values each). With clip, values outside the stored ranges
-// are clipped into 0..1, so that rows never seen when the ranges were
-// measured can be prepared; without it they are a bad row, as is a value
-// that is not finite. Rows are counted from the start of the span.
+// Prepares raw rows (columnCount values each, a whole number of rows) into
+// input vectors (inputLength values each; `out` has room for all of them).
+// With clip, values outside the stored ranges are clipped into 0..1, so that
+// rows never seen when the ranges were measured can be prepared; without it
+// they are a bad row, as is a value that is not finite. Rows are counted
+// from the start of the span.
 void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<float> out, bool clip,
                  const std::string& name);
-
-// The command line's preparation of a data file, phase by phase, one row in
-// memory at a time:
-//   measure()   pass 1: checks every row, measures each column's range;
-//   (a recall widens ranges() by its stored categories here)
-//   scaling()   the length limit and the constant-column check;
-//   scale()     pass 2: scales every row into the record file.
-class Preparation {
- public:
-  // The data file must be open at its start; it is read, never closed.
-  Preparation(TextFile& data, ScalingOptions options);
-
-  // Before measure(): the first pass keeps the values it converted, up to
-  // budgetBytes of them, and scale() then scales those instead of reading
-  // the text again (a file larger than the budget is still read twice), and
-  // releases them.
-  // The values, reports and stops are those of the two readings as long as
-  // the file does not change between the passes; a change then goes
-  // unnoticed, so this is for a data file that the caller holds locked.
-  void keepValues(size_t budgetBytes) { keepBudget_ = budgetBytes; }
-  // The most threads the passes may use (0: every usable core). With more
-  // than one, a pass over the text reads and scans it ahead on a second
-  // thread; the results are the same either way.
-  void limitThreads(int threads) { threads_ = threads; }
-
-  void measure(Observer* observer);
-  int columnCount() const { return columnCount_; }
-  int64_t dataRows() const { return dataRows_; }
-  ColumnRanges& ranges() { return ranges_; }
-  const ColumnRanges& ranges() const { return ranges_; }
-  // The row counter that paces the progress reports; the reading of a
-  // recall's category file restarts it at the number of its rows.
-  void restartCounter(int64_t value) { counter_ = value; }
-
-  Scaling scaling() const;
-  // With clip, values outside the scaling's ranges are clipped into 0..1 as
-  // prepareRows clips them (for a scaling made elsewhere, with the options
-  // the preparation was made with); without it they make their row bad.
-  void scale(const Scaling& scaling, RecordFileWriter& out, Observer* observer, bool clip = false);
-
- private:
-  TextFile& data_;
-  ScalingOptions options_;
-  int columnCount_ = 0;
-  int64_t dataRows_ = 0;
-  int64_t counter_ = 0;
-  bool keep(const float* row, size_t columns, size_t& keptBytes);
-  void scaleKept(const Scaling& scaling, RecordFileWriter& out, Observer* observer, bool clip);
-
-  ColumnRanges ranges_;
-  size_t keepBudget_ = 0;
-  int threads_ = 0;
-  bool kept_ = false;  // keptBlocks_ hold every row the first pass read
-  struct KeptBlock {
-    LargeBuffer memory;
-    size_t used = 0;  // floats filled, whole rows
-    float* values() { return reinterpret_cast<float*>(memory.data()); }
-  };
-  std::vector<KeptBlock> keptBlocks_;
-};
 
 }  // namespace fuzzyart

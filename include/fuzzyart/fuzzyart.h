@@ -1,4 +1,4 @@
-// The whole public face of the fuzzyart library.
+// The whole public face of the fuzzyart library, one header per line.
 #pragma once
 
 #include "fuzzyart/data.h"
@@ -7,8 +7,7 @@
 #include "fuzzyart/model_file.h"
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/output_file.h"
-#include "fuzzyart/record_file.h"
 #include "fuzzyart/result_files.h"
+#include "fuzzyart/rows.h"
 #include "fuzzyart/supervised_network.h"
-#include "fuzzyart/text_file.h"
+#include "fuzzyart/tally.h"

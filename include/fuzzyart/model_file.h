@@ -25,7 +25,7 @@ struct Model {
   Scaling scaling;
   // Its parameters (threads excepted, which are the caller's), where
   // learning goes on from (currentBeta(), passes()), and every category.
-  Network network{NetworkParameters{}, 0};
+  Network network{NetworkParameters{}, 1};
   // Rows of each category in the last classification; empty when there was
   // none (written as 0 each).
   std::vector<int64_t> counts;

@@ -16,7 +16,7 @@
 
 #include "fuzzyart/limits.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/record_file.h"
+#include "fuzzyart/rows.h"
 
 namespace fuzzyart {
 
@@ -34,7 +34,8 @@ struct NetworkParameters {
 
 // Throws Error (kInvalidParameter) with the message of the first check that
 // fails, in this order: iterations at least 1, Itp above 0 and at most 2,
-// vigilance in 0..1, Beta above 0, maxCategories at least 1.
+// vigilance in 0..1, Beta above 0, maxCategories at least 1, Alpha a finite
+// number.
 void checkParameters(const NetworkParameters& parameters);
 
 // How many threads classification may use: 0 for every core the process may
@@ -49,8 +50,11 @@ using RowCallback = std::function<void(int64_t row, int category, std::span<cons
 
 class Network {
  public:
-  // Parameters are taken as given (checkParameters tells whether they are in
-  // range); inputLength is the length of every row and weight vector.
+  // inputLength is the length of every row and weight vector, 1 to
+  // kMaxInputLength. The parameters are taken as given (checkParameters tells
+  // whether they are in range), but a network that could hold no category
+  // (maxCategories below 1) or no row is refused with Error
+  // (kInvalidParameter).
   Network(const NetworkParameters& parameters, int inputLength);
   ~Network();
   Network(const Network& other);
@@ -65,7 +69,9 @@ class Network {
   float currentBeta() const;
   int passes() const;
 
-  // parameters().iterations passes over the rows in order.
+  // parameters().iterations passes over the rows in order. Rows of another
+  // length than inputLength() are refused (kInvalidParameter), here and in
+  // every call below that takes rows or weights.
   void learn(RowSource& rows, Observer* observer = nullptr);
   // One more pass with the current Beta, which then shrinks by Itp: online
   // learning on rows that come in batches.
@@ -77,27 +83,19 @@ class Network {
   void classify(RowSource& rows, const RowCallback& accept, Observer* observer = nullptr,
                 ClassifyOptions options = {}) const;
 
-  // All inputLength weights of a category.
+  // All inputLength weights of a category, 0 to categoryCount() - 1.
   std::vector<float> weights(int category) const;
-  // A new category with the given weights (a stored network loading).
+  // A new category with the given weights (a stored network loading); past
+  // parameters().maxCategories, Error (kTooManyCategories).
   void addCategory(std::span<const float> weights, Observer* observer = nullptr);
-  // Sets where learning goes on from: the Beta of the next pass and the
-  // passes done (a stored network restoring its state).
+  // Sets where learning goes on from: the Beta of the next pass (any number
+  // but NaN) and the passes done (0 or more), as a stored network restores
+  // its state.
   void resumeLearning(float beta, int passes);
 
  private:
   struct State;
   std::unique_ptr<State> state_;
-};
-
-// What classification gathers per category: its rows and, when reserved,
-// the sums of the rows' variables (the first variableCount values). add()
-// skips a row without a category (-1), widens the tables for a category
-// beyond them, and throws for a row shorter than the sums.
-struct Tally {
-  std::vector<int64_t> counts;
-  std::vector<std::vector<float>> sums;
-  void add(int category, std::span<const float> input);
 };
 
 }  // namespace fuzzyart

@@ -35,7 +35,7 @@
 
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/record_file.h"
+#include "fuzzyart/rows.h"
 
 namespace fuzzyart {
 

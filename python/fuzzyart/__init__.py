@@ -14,7 +14,6 @@ Dask arrays and DataFrames on a cluster; both load on first use.
 import importlib
 import numbers
 import os
-import secrets
 import sys
 
 import numpy as np
@@ -221,19 +220,11 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         """Writes the category/weight file (.FAC) as the command line does.
 
         The file is written under a temporary name in the same directory and
-        renamed over ``path`` once complete.
+        renamed over ``path`` once complete, with the permission bits of the
+        file it replaces (a new file gets 0666 less the umask).
         """
         check_is_fitted(self, "_model")
-        path = os.fspath(path)
-        folder, name = os.path.split(path)
-        temporary = os.path.join(folder, f".{name}.{secrets.token_hex(4)}.tmp")
-        try:
-            self._model.save_categories(temporary, self.counts_.tolist())
-            os.replace(temporary, path)
-        except BaseException:
-            if os.path.exists(temporary):
-                os.remove(temporary)
-            raise
+        self._model.save_categories(os.fspath(path), self.counts_.tolist())
 
     # Helpers.
 

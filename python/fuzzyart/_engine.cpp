@@ -1,16 +1,17 @@
 // The compiled half of the Python package: the library's scaling, network and
-// files behind a small Model type that the Python estimator drives. Long work
-// runs without the GIL; an observer takes it back now and then so that Ctrl+C
-// stops the work within a fraction of a second.
+// files behind a small model type (Model in Python) that the estimator
+// drives. Long work runs without the GIL; an observer takes it back now and
+// then so that Ctrl+C stops the work within a fraction of a second.
 #include <fuzzyart/fuzzyart.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -140,10 +141,21 @@ void checkFinite(const Rows& rows) {
 }
 
 // Python's shortest decimal of the value read as the command line reads a
-// switch (strtof), so that vigilance=0.7 is exactly -V0.7.
+// switch (correctly rounded to single precision, infinity past its range), so
+// that vigilance=0.7 is exactly -V0.7. Read without the locale: a process
+// that set a decimal comma would read "0.75" as 0.
 float singlePrecision(const py::handle& value) {
   const std::string text = py::repr(py::float_(py::reinterpret_borrow<py::object>(value)));
-  return std::strtof(text.c_str(), nullptr);
+  const char* const end = text.data() + text.size();
+  float result = 0.0f;
+  if (std::from_chars(text.data(), end, result).ec == std::errc::result_out_of_range) {
+    // Beyond single precision: infinity, or zero below its smallest value.
+    double wide = 0.0;
+    std::from_chars(text.data(), end, wide);
+    result = std::fabs(wide) > 1.0 ? std::numeric_limits<float>::infinity() : 0.0f;
+    if (std::signbit(wide)) result = -result;
+  }
+  return result;
 }
 
 NetworkParameters networkParameters(const py::dict& p) {
@@ -172,36 +184,31 @@ py::array_t<float> floatArray(const std::vector<float>& values) {
 }
 
 // A trained (or loaded) network with the scaling of its rows.
-struct Model {
+struct EngineModel {
   Scaling scaling;
   Network network;
 
   // Ranges measured on X, and an empty network.
-  static Model measure(const Rows& x, const py::dict& p) {
+  static EngineModel measure(const Rows& x, const py::dict& p) {
     const NetworkParameters parameters = networkParameters(p);
     const int columns = columnCount(x);
     checkFinite(x);
     Scaling scaling = makeScaling(measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName),
                                   scalingOptions(p), kArrayName);
     Network network(parameters, scaling.inputLength());
-    return Model{std::move(scaling), std::move(network)};
+    return EngineModel{std::move(scaling), std::move(network)};
   }
 
   // A stored category/weight file, loaded as the command line's recall does:
   // the ranges of X widened by the stored categories.
-  static Model load(const std::string& path, const Rows& x, const py::dict& p) {
+  static EngineModel load(const std::string& path, const Rows& x, const py::dict& p) {
     const NetworkParameters parameters = networkParameters(p);
     const int columns = columnCount(x);
     checkFinite(x);
-    ColumnRanges ranges = measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName);
-    TextFile file;
-    if (!file.open(path)) throw Error(ErrorKind::kFileAccess, "Can't find/open file: " + path);
-    // An empty file is refused when it is loaded, after the ranges.
-    widenByCategoryFile(file, ranges);
-    Scaling scaling = makeScaling(ranges, scalingOptions(p), kArrayName);
-    Network network(parameters, scaling.inputLength());
-    loadCategories(file, scaling, network);
-    return Model{std::move(scaling), std::move(network)};
+    StoredCategories stored =
+        loadCategoryFile(path, measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName),
+                         kArrayName, scalingOptions(p), parameters);
+    return EngineModel{std::move(stored.scaling), std::move(stored.network)};
   }
 
   void checkColumns(const Rows& x) const {
@@ -246,24 +253,23 @@ struct Model {
     Labels labels(static_cast<py::ssize_t>(source.rows()));
     int64_t* out = labels.mutable_data();
     const int categories = network.categoryCount();
-    Tally sums;
-    sums.counts.assign(static_cast<size_t>(categories), 0);
-    if (tally && categories > 0) reserveCentreSums(sums, categories, scaling.variableCount());
+    Tally sums = tally ? Tally(network, scaling) : Tally(network);
     withoutGil(observer, [&] {
       network.classify(
           source,
           [&](int64_t row, int category, std::span<const float> input) {
             out[row] = category;
-            if (category >= 0) sums.add(category, input);
+            sums.add(category, input);
           },
           &observer, ClassifyOptions{threads});
     });
     py::array_t<int64_t> counts(static_cast<py::ssize_t>(categories));
-    std::memcpy(counts.mutable_data(), sums.counts.data(), sums.counts.size() * sizeof(int64_t));
+    std::memcpy(counts.mutable_data(), sums.counts().data(), sums.counts().size() * sizeof(int64_t));
     const int variables = scaling.variableCount();
-    py::array_t<double> centres({static_cast<py::ssize_t>(tally ? categories : 0), static_cast<py::ssize_t>(variables)});
+    py::array_t<double> centres(
+        {static_cast<py::ssize_t>(tally ? categories : 0), static_cast<py::ssize_t>(variables)});
     for (int j = 0; tally && j < categories; ++j) {
-      const std::vector<double> centre = centreOf(sums, j, scaling);
+      const std::vector<double> centre = sums.centre(j, scaling);
       std::memcpy(centres.mutable_data(j, 0), centre.data(), centre.size() * sizeof(double));
     }
     return py::make_tuple(labels, counts, centres);
@@ -284,11 +290,9 @@ struct Model {
     return out;
   }
 
+  // Replaces the file at path only once the new one is complete.
   void saveCategories(const std::string& path, const std::vector<int64_t>& counts) const {
-    OutputFile file;
-    if (!file.create(path)) throw Error(ErrorKind::kFileAccess, "Can't create file: " + path);
-    writeCategoryWeightFile(file, network, scaling, counts, path, 0);
-    if (!file.close()) throw Error(ErrorKind::kWriteFailed, "Can't write to disk. Disk full?");
+    saveCategoryFile(path, network, scaling, counts);
   }
 
   // The whole state, to full precision: parameters, ranges, every weight
@@ -306,7 +310,7 @@ struct Model {
                           floatArray(all), network.currentBeta(), network.passes());
   }
 
-  static Model restore(const py::tuple& t) {
+  static EngineModel restore(const py::tuple& t) {
     if (t.size() != 6 || t[0].cast<int>() != 1) throw py::value_error("Not a fuzzyart model state");
     const auto p = t[1].cast<py::tuple>();
     NetworkParameters parameters{p[0].cast<int>(), p[1].cast<float>(), p[2].cast<float>(),
@@ -326,7 +330,7 @@ struct Model {
       network.addCategory(std::span<const float>(weights.data() + at, length));
     }
     network.resumeLearning(t[4].cast<float>(), t[5].cast<int>());
-    return Model{std::move(scaling), std::move(network)};
+    return EngineModel{std::move(scaling), std::move(network)};
   }
 };
 
@@ -340,13 +344,9 @@ py::array_t<float> readData(const std::string& path) {
                             values->data(), owner);
 }
 
-// fuzzyart::Model (the model file's record) shares the binding's name.
-using BoundModel = Model;
-
 }  // namespace
 
 PYBIND11_MODULE(_engine, m) {
-  using Model = BoundModel;
   m.doc() = "The fuzzyart library's engine; use the fuzzyart package instead.";
   m.attr("version") = kVersion;
   m.attr("max_input_length") = kMaxInputLength;
@@ -367,23 +367,24 @@ PYBIND11_MODULE(_engine, m) {
 
   m.def("read_data", &readData, py::arg("path"));
 
-  py::class_<Model>(m, "Model")
-      .def_static("measure", &Model::measure, py::arg("x"), py::arg("parameters"))
-      .def_static("load", &Model::load, py::arg("path"), py::arg("x"), py::arg("parameters"))
-      .def("prepare", &Model::prepare, py::arg("x"), py::arg("clip"))
-      .def("learn", &Model::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none())
-      .def("classify", &Model::classify, py::arg("prepared"), py::arg("threads"), py::arg("tally"))
-      .def("predict", &Model::predict, py::arg("x"), py::arg("threads"))
-      .def("weights", &Model::weights)
-      .def("save_categories", &Model::saveCategories, py::arg("path"), py::arg("counts"))
-      .def("copy", [](const Model& model) { return Model(model); })
-      .def_property_readonly("n_categories", [](const Model& model) { return model.network.categoryCount(); })
-      .def_property_readonly("n_variables", [](const Model& model) { return model.scaling.variableCount(); })
-      .def_property_readonly("complement_coding", [](const Model& model) { return model.scaling.complementCoding; })
-      .def_property_readonly("min", [](const Model& model) { return floatArray(model.scaling.min); })
-      .def_property_readonly("max", [](const Model& model) { return floatArray(model.scaling.max); })
-      .def_property_readonly("beta", [](const Model& model) { return model.network.currentBeta(); })
-      .def_property_readonly("passes", [](const Model& model) { return model.network.passes(); })
-      .def(py::pickle([](const Model& model) { return model.state(); },
-                      [](const py::tuple& state) { return Model::restore(state); }));
+  py::class_<EngineModel>(m, "Model")
+      .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"))
+      .def_static("load", &EngineModel::load, py::arg("path"), py::arg("x"), py::arg("parameters"))
+      .def("prepare", &EngineModel::prepare, py::arg("x"), py::arg("clip"))
+      .def("learn", &EngineModel::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none())
+      .def("classify", &EngineModel::classify, py::arg("prepared"), py::arg("threads"), py::arg("tally"))
+      .def("predict", &EngineModel::predict, py::arg("x"), py::arg("threads"))
+      .def("weights", &EngineModel::weights)
+      .def("save_categories", &EngineModel::saveCategories, py::arg("path"), py::arg("counts"))
+      .def("copy", [](const EngineModel& model) { return EngineModel(model); })
+      .def_property_readonly("n_categories", [](const EngineModel& model) { return model.network.categoryCount(); })
+      .def_property_readonly("n_variables", [](const EngineModel& model) { return model.scaling.variableCount(); })
+      .def_property_readonly("complement_coding",
+                             [](const EngineModel& model) { return model.scaling.complementCoding; })
+      .def_property_readonly("min", [](const EngineModel& model) { return floatArray(model.scaling.min); })
+      .def_property_readonly("max", [](const EngineModel& model) { return floatArray(model.scaling.max); })
+      .def_property_readonly("beta", [](const EngineModel& model) { return model.network.currentBeta(); })
+      .def_property_readonly("passes", [](const EngineModel& model) { return model.network.passes(); })
+      .def(py::pickle([](const EngineModel& model) { return model.state(); },
+                      [](const py::tuple& state) { return EngineModel::restore(state); }));
 }

@@ -1,5 +1,7 @@
 # The estimator: scikit-learn's checks, errors, online learning, pickling,
 # the files, and what `import fuzzyart` loads.
+import locale
+import os
 import pickle
 import subprocess
 import sys
@@ -94,8 +96,10 @@ def test_category_file_is_replaced_whole(tmp_path):
     model = FuzzyART(vigilance=0.75).fit(IRIS)
     target = tmp_path / "model.FAC"
     target.write_text("old\n")
+    target.chmod(0o600)
     model.save_fac(target)
     assert [p.name for p in tmp_path.iterdir()] == ["model.FAC"]
+    assert target.stat().st_mode & 0o7777 == 0o600
     # Stored to 6 significant digits.
     loaded = FuzzyART.from_fac(target, IRIS, vigilance=0.75)
     np.testing.assert_allclose(loaded.weights_, model.weights_, atol=1e-5)
@@ -104,6 +108,27 @@ def test_category_file_is_replaced_whole(tmp_path):
     (tmp_path / "short.FAC").write_text("1 2 3\n")
     with pytest.raises(ValueError, match="^Bad category/weightfile: .*short.FAC$"):
         FuzzyART.from_fac(tmp_path / "short.FAC", IRIS)
+
+
+def test_a_decimal_comma_locale_changes_no_number(tmp_path):
+    plain = FuzzyART(vigilance=0.75, alpha=0.001).fit(IRIS)
+    previous = locale.setlocale(locale.LC_NUMERIC)
+    (tmp_path / "comma.src").write_text('LC_NUMERIC\ndecimal_point ","\nthousands_sep "."\nEND LC_NUMERIC\n')
+    subprocess.run(["localedef", "-c", "-i", tmp_path / "comma.src", "-f", "ANSI_X3.4-1968", tmp_path / "comma"],
+                   capture_output=True, check=False)
+    os.environ["LOCPATH"] = str(tmp_path)
+    try:
+        locale.setlocale(locale.LC_NUMERIC, "comma")
+        assert locale.localeconv()["decimal_point"] == ","
+        model = FuzzyART(vigilance=0.75, alpha=0.001).fit(IRIS)
+        with pytest.raises(ValueError, match=r"Value=1\.500$"):
+            FuzzyART(vigilance=1.5).fit(IRIS)
+    except locale.Error:
+        pytest.skip("localedef cannot make a locale with a decimal comma")
+    finally:
+        locale.setlocale(locale.LC_NUMERIC, previous)
+        os.environ.pop("LOCPATH")
+    assert_array_equal(model.weights_, plain.weights_)
 
 
 def test_data_files_are_read_as_the_command_line_reads_them(tmp_path):

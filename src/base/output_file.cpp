@@ -1,4 +1,4 @@
-#include "fuzzyart/output_file.h"
+#include "base/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -80,6 +80,11 @@ bool OutputFile::print(const char* format, ...) {
 bool OutputFile::vprint(const char* format, va_list args) {
   if (stream_ == nullptr) return false;
   return std::vfprintf(stream_, format, args) >= 0 && !std::ferror(stream_);
+}
+
+bool OutputFile::write(std::string_view text) {
+  if (stream_ == nullptr) return false;
+  return std::fwrite(text.data(), 1, text.size(), stream_) == text.size() && !std::ferror(stream_);
 }
 
 bool OutputFile::printLine(long value) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzzyart/observer.h"
+#include "base/detailed_observer.h"
 
 namespace fuzzyart {
 
@@ -37,7 +37,7 @@ void reserveReported(Observer* observer, ReservationReport report, Allocate allo
     }
   }
   report.granted = granted;
-  if (observer != nullptr) observer->onReservation(report);
+  if (DetailedObserver* detailed = detailedObserver(observer)) detailed->onReservation(report);
   if (!granted) failOutOfMemory(failure);
 }
 

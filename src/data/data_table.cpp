@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -7,14 +8,21 @@
 #include "base/failure.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
+#include "data/scaling_check.h"
 #include "data/scan_ahead.h"
+#include "data/text_file.h"
 #include "fuzzyart/data.h"
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace fuzzyart {
 
-void ColumnRanges::widen(const float* row) {
+void ColumnRanges::widen(std::span<const float> values) {
   const size_t columns = min.size();
+  if (values.size() != columns || max.size() != columns) {
+    fail(ErrorKind::kInvalidParameter, "A row of %zu values for ranges of %zu and %zu columns.\n", values.size(),
+         columns, max.size());
+  }
+  const float* const row = values.data();
   // Stored whatever the comparison gives, so that the loop is vector code;
   // a value that is not a number leaves a bound as it is, as before.
   float* __restrict const low = min.data();
@@ -71,7 +79,7 @@ class GatheredValues {
 
 RowTable readDataFile(const std::string& path, Observer* observer) {
   TextFile file;
-  if (!file.open(path)) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
+  if (!file.openRegular(path)) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
   RowTable table;
   GatheredValues values;
   RowShape shape;
@@ -95,9 +103,23 @@ RowTable readDataFile(const std::string& path, Observer* observer) {
   return table;
 }
 
+namespace {
+
+// The rows of a table of `columns` values each: a partial row at the end
+// would be dropped without a word.
+int64_t wholeRows(std::span<const float> values, int columns) {
+  if (columns < 1 || values.size() % static_cast<size_t>(columns) != 0) {
+    fail(ErrorKind::kInvalidParameter, "%zu values are no whole number of rows of %d columns.\n", values.size(),
+         columns);
+  }
+  return static_cast<int64_t>(values.size() / static_cast<size_t>(columns));
+}
+
+}  // namespace
+
 ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normalise, const std::string& name) {
+  const int64_t count = wholeRows(rows, columns);
   const size_t width = static_cast<size_t>(columns);
-  const int64_t count = width == 0 ? 0 : static_cast<int64_t>(rows.size() / width);
   if (count == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", name.c_str());
   if (columns > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
   ColumnRanges ranges;
@@ -108,12 +130,16 @@ ColumnRanges measureRanges(std::span<const float> rows, int columns, bool normal
     std::copy_n(rows.begin() + r * columns, width, row.begin());
     requireFinite(row.data(), columns, name, r);
     if (normalise) divideBySum(row.data(), columns, name, r);
-    ranges.widen(row.data());
+    ranges.widen(row);
   }
   return ranges;
 }
 
 Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, const std::string& name) {
+  if (ranges.columns() < 1 || ranges.max.size() != ranges.min.size()) {
+    fail(ErrorKind::kInvalidParameter, "Ranges of %zu and %zu columns make no scaling.\n", ranges.min.size(),
+         ranges.max.size());
+  }
   Scaling s;
   s.columnCount = ranges.columns();
   s.normalise = options.normalise;
@@ -141,6 +167,14 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
       fail(ErrorKind::kBadData, "No dynamic in datafile: %s. Variable: %d\n", name.c_str(), i + 1);
     }
   }
+  // Ranges that no table gave: never widened, or filled by hand.
+  for (int i = 0; i < s.columnCount; ++i) {
+    const float low = ranges.min[static_cast<size_t>(i)];
+    const float high = ranges.max[static_cast<size_t>(i)];
+    if (!(std::isfinite(low) && std::isfinite(high) && low < high)) {
+      fail(ErrorKind::kInvalidParameter, "The range of column %d is no finite range from low to high.\n", i + 1);
+    }
+  }
   for (int c : s.columns) {
     s.min.push_back(ranges.min[static_cast<size_t>(c)]);
     s.max.push_back(ranges.max[static_cast<size_t>(c)]);
@@ -150,9 +184,10 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
 
 void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<float> out, bool clip,
                  const std::string& name) {
+  checkScaling(scaling);
   const size_t columns = static_cast<size_t>(scaling.columnCount);
   const size_t length = static_cast<size_t>(scaling.inputLength());
-  const int64_t count = columns == 0 ? 0 : static_cast<int64_t>(rows.size() / columns);
+  const int64_t count = wholeRows(rows, scaling.columnCount);
   if (out.size() < static_cast<size_t>(count) * length) {
     fail(ErrorKind::kInvalidParameter, "Room for %lld prepared rows needed.\n", static_cast<long long>(count));
   }

@@ -9,10 +9,10 @@
 #include "base/cores.h"
 #include "base/failure.h"
 #include "base/reservation.h"
+#include "data/preparation.h"
 #include "data/row_reader.h"
 #include "data/row_scaling.h"
 #include "data/scan_ahead.h"
-#include "fuzzyart/data.h"
 
 namespace fuzzyart {
 
@@ -53,7 +53,7 @@ void Preparation::measure(Observer* observer) {
                       "Not enough memory for MAXvector.\n");
     }
     if (options_.normalise) divideBySum(row, shape.columnCount, name, counter_);
-    ranges_.widen(row);
+    ranges_.widen({row, static_cast<size_t>(shape.columnCount)});
     if (kept_) kept_ = keep(row, static_cast<size_t>(shape.columnCount), keptBytes);
     ++counter_;
   }

@@ -1,4 +1,4 @@
-#include "fuzzyart/record_file.h"
+#include "data/record_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,13 +31,6 @@ bool writeAll(int fd, const char* data, size_t size) {
 }
 
 }  // namespace
-
-size_t MemoryRows::next(size_t wanted, const float*& rows) {
-  const size_t delivered = std::min(wanted, this->rows() - cursor_);
-  rows = values_.data() + cursor_ * length_;
-  cursor_ += delivered;
-  return delivered;
-}
 
 RecordFileWriter::~RecordFileWriter() { discard(); }
 

@@ -277,7 +277,8 @@ int32_t finishDataRow(float* values, std::string_view line, int32_t count, RowSh
 
 int32_t checkDataRow(std::string_view line, int32_t count, RowShape& shape, Observer* observer) {
   if (shape.variableCount != 0 && count != 0 && count != shape.columnCount) {
-    if (observer != nullptr) observer->onRowMismatch(line, count, shape.columnCount);
+    DetailedObserver* const detailed = detailedObserver(observer);
+    if (detailed != nullptr) detailed->onRowMismatch(line, count, shape.columnCount);
     return -1;
   }
   if (shape.variableCount == 0) {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "base/capacities.h"
-#include "fuzzyart/observer.h"
-#include "fuzzyart/text_file.h"
+#include "base/detailed_observer.h"
+#include "data/text_file.h"
 
 namespace fuzzyart {
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "data/row_reader.h"
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace fuzzyart {
 

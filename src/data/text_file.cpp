@@ -1,6 +1,7 @@
-#include "fuzzyart/text_file.h"
+#include "data/text_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,23 @@ bool TextFile::open(const std::string& path) {
   name_ = path;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
+  if (buffer_.size() < kInitialBuffer) buffer_.resize(kInitialBuffer);
+  return rewind();
+}
+
+bool TextFile::openRegular(const std::string& path) {
+  close();
+  name_ = path;
+  // Opened without blocking, so that a FIFO is found out by its type
+  // instead of waiting for a writer; a regular file reads the same either
+  // way, and the flag is cleared for the reads all the same.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  struct stat info {};
+  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd_, F_SETFL, O_RDONLY) != 0) {
+    close();
+    return false;
+  }
   if (buffer_.size() < kInitialBuffer) buffer_.resize(kInitialBuffer);
   return rewind();
 }

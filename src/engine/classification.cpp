@@ -8,7 +8,7 @@
 #include "base/chunk_team.h"
 #include "base/cores.h"
 #include "base/failure.h"
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 #include "engine/art_rule.h"
 #include "engine/learning.h"
 

@@ -10,7 +10,7 @@
 #include "engine/category_table.h"
 #include "engine/row_search.h"
 #include "fuzzyart/observer.h"
-#include "fuzzyart/record_file.h"
+#include "fuzzyart/rows.h"
 
 namespace fuzzyart {
 

@@ -1,32 +1,61 @@
 #include "fuzzyart/network.h"
 
+#include <cmath>
+
 #include "base/failure.h"
+#include "base/number_text.h"
 #include "engine/category_table.h"
 #include "engine/classification.h"
 #include "engine/learning.h"
 #include "engine/row_search.h"
+#include "engine/parameter_check.h"
 
 namespace fuzzyart {
 
-void checkParameters(const NetworkParameters& p) {
+void checkRangedParameters(const NetworkParameters& p) {
   if (p.iterations < 1) {
     fail(ErrorKind::kInvalidParameter, "Number of iterationes must be greater than 0: Value=%d\n", p.iterations);
   }
   if (!(p.itp > 0.0f) || p.itp > 2.0f) {
-    fail(ErrorKind::kInvalidParameter, "The iteration parameter must be between 0 and 2: Value=%.3f\n",
-         double{p.itp});
+    fail(ErrorKind::kInvalidParameter, "The iteration parameter must be between 0 and 2: Value=%s\n",
+         fixedText(p.itp, 3).c_str());
   }
   if (!(p.vigilance >= 0.0f && p.vigilance <= 1.0f)) {
-    fail(ErrorKind::kInvalidParameter, "The vigilance parameter must be between 0 and 1: Value=%.3f\n",
-         double{p.vigilance});
+    fail(ErrorKind::kInvalidParameter, "The vigilance parameter must be between 0 and 1: Value=%s\n",
+         fixedText(p.vigilance, 3).c_str());
   }
   if (!(p.beta > 0.0f)) {
-    fail(ErrorKind::kInvalidParameter, "The learning rate parameter must be greater than 0: Value=%.5f\n",
-         double{p.beta});
+    fail(ErrorKind::kInvalidParameter, "The learning rate parameter must be greater than 0: Value=%s\n",
+         fixedText(p.beta, 5).c_str());
   }
   if (p.maxCategories < 1) {
     fail(ErrorKind::kInvalidParameter, "The number of categories must be greater than 0: Value=%d\n",
          p.maxCategories);
+  }
+}
+
+void checkParameters(const NetworkParameters& p) {
+  checkRangedParameters(p);
+  if (!std::isfinite(p.alpha)) {
+    fail(ErrorKind::kInvalidParameter, "The category choice parameter must be a finite number: Value=%s\n",
+         fixedText(p.alpha, 3).c_str());
+  }
+}
+
+
+void checkNetworkShape(int maxCategories, int inputLength) {
+  if (maxCategories < 1) {
+    fail(ErrorKind::kInvalidParameter, "The number of categories must be greater than 0: Value=%d\n", maxCategories);
+  }
+  if (inputLength < 1 || inputLength > kMaxInputLength) {
+    fail(ErrorKind::kInvalidParameter, "The input length must be between 1 and %d: Value=%d\n", kMaxInputLength,
+         inputLength);
+  }
+}
+
+void checkRowLength(size_t length, int inputLength) {
+  if (length != static_cast<size_t>(inputLength)) {
+    fail(ErrorKind::kInvalidParameter, "Rows of %zu values for a network of %d.\n", length, inputLength);
   }
 }
 
@@ -47,15 +76,15 @@ struct Network::State {
   }
 };
 
-Network::Network(const NetworkParameters& parameters, int inputLength)
-    : state_(std::make_unique<State>(parameters, inputLength)) {}
+Network::Network(const NetworkParameters& parameters, int inputLength) {
+  checkNetworkShape(parameters.maxCategories, inputLength);
+  state_ = std::make_unique<State>(parameters, inputLength);
+}
 Network::~Network() = default;
 Network::Network(Network&&) noexcept = default;
 Network& Network::operator=(Network&&) noexcept = default;
 
-Network::Network(const Network& other) : state_(std::make_unique<State>(other.state_->parameters, 0)) {
-  *this = other;
-}
+Network::Network(const Network& other) { *this = other; }
 
 Network& Network::operator=(const Network& other) {
   if (this == &other) return *this;
@@ -79,9 +108,7 @@ void Network::learn(RowSource& rows, Observer* observer) {
 
 void Network::learnPass(RowSource& rows, Observer* observer) {
   State& s = *state_;
-  if (rows.length() != static_cast<size_t>(s.table.length())) {
-    fail(ErrorKind::kInvalidParameter, "Rows of %zu values for a network of %d.\n", rows.length(), s.table.length());
-  }
+  checkRowLength(rows.length(), s.table.length());
   PassParameters pass{s.passes + 1, s.beta, s.search()};
   pass.search.threads = searchThreads(s.parameters.threads);
   fuzzyart::learnPass(s.table, rows, pass, observer);
@@ -91,19 +118,20 @@ void Network::learnPass(RowSource& rows, Observer* observer) {
 }
 
 int Network::classify(std::span<const float> input) const {
+  checkRowLength(input.size(), inputLength());
   return classifyOne(state_->table, input, state_->search());
 }
 
 void Network::classify(RowSource& rows, const RowCallback& accept, Observer* observer,
                        ClassifyOptions options) const {
-  if (rows.length() != static_cast<size_t>(state_->table.length())) {
-    fail(ErrorKind::kInvalidParameter, "Rows of %zu values for a network of %d.\n", rows.length(),
-         state_->table.length());
-  }
+  checkRowLength(rows.length(), inputLength());
   classifyRows(state_->table, rows, state_->search(), accept, observer, options.threads);
 }
 
 std::vector<float> Network::weights(int category) const {
+  if (category < 0 || category >= categoryCount()) {
+    fail(ErrorKind::kInvalidParameter, "No category %d in a network of %d.\n", category, categoryCount());
+  }
   std::vector<float> out(static_cast<size_t>(inputLength()));
   state_->table.copyWeights(category, out);
   return out;
@@ -121,27 +149,13 @@ void Network::addCategory(std::span<const float> weights, Observer* observer) {
 }
 
 void Network::resumeLearning(float beta, int passes) {
+  // A NaN Beta would turn every weight it learns into NaN.
+  if (std::isnan(beta) || passes < 0) {
+    fail(ErrorKind::kInvalidParameter, "Learning cannot go on from Beta %s after %d passes.\n",
+         fixedText(beta, 5).c_str(), passes);
+  }
   state_->beta = beta;
   state_->passes = passes;
-}
-
-void Tally::add(int category, std::span<const float> input) {
-  // A row that no category accepts (-1) belongs to none, and a category the
-  // tally was not sized for (a network that learnt on) widens it: a caller's
-  // slip must not write outside the tables.
-  if (category < 0) return;
-  const auto at = static_cast<size_t>(category);
-  if (at >= counts.size()) {
-    counts.resize(at + 1, 0);
-    if (!sums.empty()) sums.resize(at + 1, std::vector<float>(sums.front().size(), 0.0f));
-  }
-  ++counts[at];
-  if (sums.empty()) return;
-  std::vector<float>& s = sums[at];
-  if (input.size() < s.size()) {
-    fail(ErrorKind::kInvalidParameter, "A row of %zu values for sums of %zu variables\n", input.size(), s.size());
-  }
-  for (size_t j = 0; j < s.size(); ++j) s[j] += input[j];
 }
 
 }  // namespace fuzzyart

@@ -4,50 +4,43 @@
 #include <limits>
 
 #include "base/failure.h"
+#include "base/number_text.h"
 #include "engine/art_rule.h"
 #include "engine/category_table.h"
 #include "engine/classification.h"
 #include "engine/learning.h"
+#include "engine/parameter_check.h"
 #include "engine/row_search.h"
 
 namespace fuzzyart {
 
 void checkParameters(const SupervisedParameters& p) {
-  if (p.iterations < 1) {
-    fail(ErrorKind::kInvalidParameter, "Number of iterationes must be greater than 0: Value=%d\n", p.iterations);
-  }
-  if (!(p.itp > 0.0f) || p.itp > 2.0f) {
-    fail(ErrorKind::kInvalidParameter, "The iteration parameter must be between 0 and 2: Value=%.3f\n",
-         double{p.itp});
-  }
-  if (!(p.vigilance >= 0.0f && p.vigilance <= 1.0f)) {
-    fail(ErrorKind::kInvalidParameter, "The vigilance parameter must be between 0 and 1: Value=%.3f\n",
-         double{p.vigilance});
-  }
-  if (!(p.beta > 0.0f)) {
-    fail(ErrorKind::kInvalidParameter, "The learning rate parameter must be greater than 0: Value=%.5f\n",
-         double{p.beta});
-  }
+  // Network's checks with its messages, in its order.
+  NetworkParameters shared;
+  shared.iterations = p.iterations;
+  shared.beta = p.beta;
+  shared.alpha = p.alpha;
+  shared.vigilance = p.vigilance;
+  shared.itp = p.itp;
+  shared.maxCategories = p.maxCategories;
+  checkParameters(shared);
   // Above 1 the update overshoots and drives weights below 0, where choice
   // values turn negative and no longer rank the categories.
   if (p.beta > 1.0f) {
-    fail(ErrorKind::kInvalidParameter, "The learning rate parameter must be at most 1: Value=%.5f\n",
-         double{p.beta});
+    fail(ErrorKind::kInvalidParameter, "The learning rate parameter must be at most 1: Value=%s\n",
+         fixedText(p.beta, 5).c_str());
   }
-  if (!(std::isfinite(p.alpha) && p.alpha >= 0.0f)) {
-    fail(ErrorKind::kInvalidParameter, "The category choice parameter must be 0 or more: Value=%.3f\n",
-         double{p.alpha});
+  if (p.alpha < 0.0f) {
+    fail(ErrorKind::kInvalidParameter, "The category choice parameter must be 0 or more: Value=%s\n",
+         fixedText(p.alpha, 3).c_str());
   }
   if (!(std::isfinite(p.epsilon) && p.epsilon >= 0.0)) {
-    fail(ErrorKind::kInvalidParameter, "The match tracking epsilon must be 0 or more: Value=%g\n", p.epsilon);
+    fail(ErrorKind::kInvalidParameter, "The match tracking epsilon must be 0 or more: Value=%s\n",
+         fixedText(p.epsilon, 6).c_str());
   }
   if (p.matchTracking != MatchTracking::kPlus && p.matchTracking != MatchTracking::kMinus &&
       p.matchTracking != MatchTracking::kZero) {
     fail(ErrorKind::kInvalidParameter, "Unknown match tracking: %d\n", static_cast<int>(p.matchTracking));
-  }
-  if (p.maxCategories < 1) {
-    fail(ErrorKind::kInvalidParameter, "The number of categories must be greater than 0: Value=%d\n",
-         p.maxCategories);
   }
 }
 
@@ -78,11 +71,7 @@ struct SupervisedNetwork::State {
     return options;
   }
 
-  void checkLength(size_t length, const char* what) const {
-    if (length != static_cast<size_t>(table.length())) {
-      fail(ErrorKind::kInvalidParameter, "%s of %zu values for a network of %d.\n", what, length, table.length());
-    }
-  }
+  void checkLength(size_t length) const { checkRowLength(length, table.length()); }
   void checkCategory(int category) const {
     if (category < 0 || category >= table.count()) {
       fail(ErrorKind::kInvalidParameter, "No category %d in a network of %d.\n", category, table.count());
@@ -90,8 +79,10 @@ struct SupervisedNetwork::State {
   }
 };
 
-SupervisedNetwork::SupervisedNetwork(const SupervisedParameters& parameters, int inputLength)
-    : state_(std::make_unique<State>(parameters, inputLength)) {}
+SupervisedNetwork::SupervisedNetwork(const SupervisedParameters& parameters, int inputLength) {
+  checkNetworkShape(parameters.maxCategories, inputLength);
+  state_ = std::make_unique<State>(parameters, inputLength);
+}
 SupervisedNetwork::~SupervisedNetwork() = default;
 SupervisedNetwork::SupervisedNetwork(SupervisedNetwork&&) noexcept = default;
 SupervisedNetwork& SupervisedNetwork::operator=(SupervisedNetwork&&) noexcept = default;
@@ -115,7 +106,7 @@ void SupervisedNetwork::learn(RowSource& rows, std::span<const int32_t> labels, 
 
 void SupervisedNetwork::learnPass(RowSource& rows, std::span<const int32_t> labels, Observer* observer) {
   State& s = *state_;
-  s.checkLength(rows.length(), "Rows");
+  s.checkLength(rows.length());
   s.conflicts = learnLabelledPass(s.table, s.categories, rows, labels, {s.passes + 1, s.beta, s.learning()}, observer);
   ++s.passes;
   // Beta shrinks in single precision after every pass.
@@ -123,7 +114,7 @@ void SupervisedNetwork::learnPass(RowSource& rows, std::span<const int32_t> labe
 }
 
 SupervisedNetwork::Prediction SupervisedNetwork::classify(std::span<const float> input) const {
-  state_->checkLength(input.size(), "A row");
+  state_->checkLength(input.size());
   const int category = classifyOne(state_->table, input, state_->classification());
   if (category < 0) return {};
   return {category, state_->categories.labels[static_cast<size_t>(category)]};
@@ -131,7 +122,7 @@ SupervisedNetwork::Prediction SupervisedNetwork::classify(std::span<const float>
 
 void SupervisedNetwork::classify(RowSource& rows, const LabelCallback& accept, Observer* observer,
                                  ClassifyOptions options) const {
-  state_->checkLength(rows.length(), "Rows");
+  state_->checkLength(rows.length());
   const std::vector<int32_t>& labels = state_->categories.labels;
   classifyRows(
       state_->table, rows, state_->classification(),
@@ -155,7 +146,7 @@ int32_t SupervisedNetwork::label(int category) const {
 
 void SupervisedNetwork::addCategory(std::span<const float> weights, int32_t label, Observer* observer) {
   State& s = *state_;
-  s.checkLength(weights.size(), "A category");
+  s.checkLength(weights.size());
   if (s.table.count() == s.table.capacity()) {
     fail(ErrorKind::kTooManyCategories, "Too many categories. Max:%d\n", s.table.capacity());
   }

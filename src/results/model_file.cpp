@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "base/failure.h"
-#include "fuzzyart/output_file.h"
+#include "base/output_file.h"
 #include "results/model_reader.h"
 #include "results/model_writer.h"
 

@@ -8,7 +8,7 @@
 
 #include "fuzzyart/data.h"
 #include "fuzzyart/network.h"
-#include "fuzzyart/output_file.h"
+#include "base/output_file.h"
 
 namespace fuzzyart {
 

@@ -1,6 +1,6 @@
 // The category value file (.FAF): the category of every data row.
 #include "base/failure.h"
-#include "fuzzyart/result_files.h"
+#include "results/result_streams.h"
 
 namespace fuzzyart {
 

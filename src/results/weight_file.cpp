@@ -1,11 +1,15 @@
 // The category/weight file (.FAC): its writer, and both readings of a stored
 // file in a recall (the widening of the ranges and the loading).
 #include <cstdarg>
+#include <string>
 #include <vector>
 
+#include "base/detailed_observer.h"
 #include "base/failure.h"
+#include "base/number_text.h"
 #include "data/row_reader.h"
-#include "fuzzyart/result_files.h"
+#include "data/scaling_check.h"
+#include "results/result_streams.h"
 
 namespace fuzzyart {
 
@@ -30,37 +34,48 @@ void writeChecked(OutputFile& file, const char* format, ...) {
 void writeCategoryWeightFile(OutputFile& file, const Network& network, const Scaling& scaling,
                              std::span<const int64_t> counts, const std::string& dataName, int detail,
                              Observer* observer) {
+  checkScaling(scaling);
+  if (scaling.inputLength() != network.inputLength() || counts.size() != static_cast<size_t>(network.categoryCount())) {
+    fail(ErrorKind::kInvalidParameter, "A scaling of input length %d and %zu counts for a network of %d and %d.\n",
+         scaling.inputLength(), counts.size(), network.inputLength(), network.categoryCount());
+  }
   const NetworkParameters& p = network.parameters();
   if (detail >= 1) {
     // The Greek labels are the code page 437 bytes of alpha and beta in the
     // file, whatever the console shows.
     writeChecked(file,
-                 "! Category/weightfile for datafile: %s\n! No.of Iter:%d \xe0:%.3f \xe1:%.3f Vigilance:%.3f "
-                 "Itp:%.3f CompCode:%c\n",
-                 dataName.c_str(), p.iterations, double{p.alpha}, double{p.beta}, double{p.vigilance},
-                 double{p.itp}, scaling.complementCoding ? 'Y' : 'N');
+                 "! Category/weightfile for datafile: %s\n! No.of Iter:%d \xe0:%s \xe1:%s Vigilance:%s Itp:%s "
+                 "CompCode:%c\n",
+                 dataName.c_str(), p.iterations, fixedText(p.alpha, 3).c_str(), fixedText(p.beta, 3).c_str(),
+                 fixedText(p.vigilance, 3).c_str(), fixedText(p.itp, 3).c_str(), scaling.complementCoding ? 'Y' : 'N');
   }
+  DetailedObserver* const detailed = detailedObserver(observer);
   const int variables = scaling.variableCount();
+  std::string line;
   for (int i = 0; i < network.categoryCount(); ++i) {
     const long long count = counts[static_cast<size_t>(i)];
-    if (observer != nullptr) observer->onCategoryWritten(i, count);
+    if (detailed != nullptr) detailed->onCategoryWritten(i, count);
     if (detail >= 1) writeChecked(file, "Counts=%-6lld ", count);
     // Only the variables' weights: the complement half is not stored.
     const std::vector<float> w = network.weights(i);
+    line.clear();
     for (int j = 0; j < variables; ++j) {
       const size_t k = static_cast<size_t>(j);
-      const double value = unscaleValue(w[k], scaling.min[k], scaling.max[k]);
-      if (detail >= 2) {
-        writeChecked(file, "k[%d][%d]=%-12.6G ", i, j, value);
-      } else {
-        writeChecked(file, "%-12.6G ", value);
-      }
+      if (detail >= 2) line += "k[" + std::to_string(i) + "][" + std::to_string(j) + "]=";
+      appendGeneral6(line, unscaleValue(w[k], scaling.min[k], scaling.max[k]));
+      line.push_back(' ');
     }
-    writeChecked(file, "\n");
+    line.push_back('\n');
+    if (!file.write(line)) failDiskFull();
   }
 }
 
 int64_t widenByCategoryFile(TextFile& file, ColumnRanges& ranges, Observer* observer) {
+  // The reader stores a row of at most kMaxInputLength values.
+  if (ranges.columns() < 1 || ranges.columns() > kMaxInputLength) {
+    fail(ErrorKind::kInvalidParameter, "Ranges of %d columns for a category/weightfile of 1 to %d.\n",
+         ranges.columns(), kMaxInputLength);
+  }
   std::vector<float> row(kRowBufferSize);
   RowShape shape{ranges.columns(), ranges.columns()};
   int64_t rows = 0;
@@ -69,7 +84,7 @@ int64_t widenByCategoryFile(TextFile& file, ColumnRanges& ranges, Observer* obse
     if (n == 0) break;
     reportRow(observer, RowLoop::kCategoryRows, rows, 0);
     if (n < 0) failBadCategoryFile(file);
-    ranges.widen(row.data());
+    ranges.widen({row.data(), static_cast<size_t>(ranges.columns())});
     ++rows;
   }
   if (file.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n", file.name().c_str());
@@ -77,6 +92,11 @@ int64_t widenByCategoryFile(TextFile& file, ColumnRanges& ranges, Observer* obse
 }
 
 void loadCategories(TextFile& file, const Scaling& scaling, Network& network, Observer* observer) {
+  checkScaling(scaling);
+  if (scaling.columnCount > kMaxInputLength || scaling.inputLength() != network.inputLength()) {
+    fail(ErrorKind::kInvalidParameter, "A scaling of %d columns and input length %d for a network of %d.\n",
+         scaling.columnCount, scaling.inputLength(), network.inputLength());
+  }
   if (!file.rewind()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n", file.name().c_str());
   std::vector<float> row(kRowBufferSize);
   const int variables = scaling.variableCount();

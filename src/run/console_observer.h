@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
-#include "fuzzyart/observer.h"
+#include "base/detailed_observer.h"
 #include "run/switches.h"
 
 namespace fuzzyart {
 
-class ConsoleObserver : public Observer {
+class ConsoleObserver : public DetailedObserver {
  public:
   explicit ConsoleObserver(const RunSettings& settings) : settings_(settings) {}
 

@@ -10,6 +10,7 @@
 
 #include "base/text.h"
 #include "fuzzyart/fuzzyart.h"
+#include "results/result_streams.h"
 #include "run/cleanup.h"
 #include "run/console.h"
 #include "run/keyboard.h"
@@ -209,11 +210,9 @@ void recallPhase(RunContext& context) {
   createResultFiles(f, s, Created::kBeforeClassification);
   OutputFile& values = f.output(ResultKind::kValues);
   if (s.debugLevel >= 1) writeValueFileHeader(values, f.dataName);
+  context.tally = TallyReservation::reserve(network.categoryCount(), context.scaling.variableCount(), s.writeCentres,
+                                           &context.observer, true);
   Tally& tally = context.tally;
-  tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
-  if (s.writeCentres) {
-    reserveCentreSums(tally, network.categoryCount(), context.scaling.variableCount(), &context.observer);
-  }
   network.classify(
       f.preparedRows,
       [&](int64_t, int category, std::span<const float> input) {
@@ -236,12 +235,12 @@ void writeResultFiles(RunContext& context) {
   }
   if (isWritten(ResultKind::kModel, s)) {
     OutputFile& model = f.output(ResultKind::kModel);
-    writeModel(model, s.saveModelFile, context.scaling, *context.network, context.tally.counts);
+    writeModel(model, s.saveModelFile, context.scaling, *context.network, context.tally.counts());
     if (!model.flush()) panicDiskFull();
   }
   OutputFile& weights = f.output(ResultKind::kWeights);
   consoleErr("\nWriting Category/Weightfile.\n");
-  writeCategoryWeightFile(weights, *context.network, context.scaling, context.tally.counts, f.dataName,
+  writeCategoryWeightFile(weights, *context.network, context.scaling, context.tally.counts(), f.dataName,
                           s.debugLevel, &context.observer);
   consoleErr("\n");
   if (!weights.flush()) panicDiskFull();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "engine/parameter_check.h"
 #include "fuzzyart/error.h"
 #include "run/console.h"
 #include "run/keyboard.h"
@@ -200,7 +201,7 @@ void evaluateLetters(RunSettings& s) {
   if (size_t at = findLetter(text, 'V'); at != std::string::npos) s.vigilance = readNumber(text, at + 1);
   if (size_t at = findLetter(text, 'G'); at != std::string::npos) s.beta = readNumber(text, at + 1);
   try {
-    checkParameters(networkParameters(s));
+    checkRangedParameters(networkParameters(s));
   } catch (const Error& e) {
     panic("%s", e.what());
   }

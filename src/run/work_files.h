@@ -9,6 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "base/output_file.h"
+#include "data/preparation.h"
+#include "data/record_file.h"
+#include "data/text_file.h"
 #include "fuzzyart/fuzzyart.h"
 #include "run/console_observer.h"
 #include "run/result_kinds.h"

@@ -1,6 +1,7 @@
 // The library through its public face: identity with the command line,
-// networks in threads, the result files, the limits, the record file's
-// faults, and a data file that changes between the passes.
+// networks in threads, the limits; and the command line's own record file and
+// preparation: the record file's faults, a data file that changes between
+// the passes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "data/preparation.h"
+#include "data/record_file.h"
 #include "e2e/child_process.h"
 #include "fuzzyart/fuzzyart.h"
 
@@ -35,20 +38,10 @@ std::string errorOf(const std::function<void()>& work) {
   return "no error";
 }
 
-// The bytes that `write` puts into a result file.
-std::string written(const std::function<void(OutputFile&)>& write) {
-  TempDir dir;
-  OutputFile file;
-  EXPECT_TRUE(file.create(dir.file("out")));
-  write(file);
-  EXPECT_TRUE(file.close());
-  return readFile(dir.file("out"));
-}
-
 // The library on a bundled data file gives the command line's files, byte for
-// byte: the prepared rows, the categories, the value and centre files. A row
-// classified alone gets the category it gets among the others, and the
-// network tells how far it has learnt.
+// byte: the prepared rows, the categories, the value and centre files saved
+// at their paths. A row classified alone gets the category it gets among the
+// others, and the network tells how far it has learnt.
 TEST(CommandLine, LibraryGivesTheSameFiles) {
   const struct {
     const char* name;
@@ -80,22 +73,18 @@ TEST(CommandLine, LibraryGivesTheSameFiles) {
     float beta = run.parameters.beta;  // shrunk in single precision after every pass
     for (int pass = 0; pass < 10; ++pass) beta = beta * run.parameters.itp;
     EXPECT_TRUE(network.passes() == 10 && network.currentBeta() == beta);
-    Tally tally;
-    tally.counts.assign(static_cast<size_t>(network.categoryCount()), 0);
-    reserveCentreSums(tally, network.categoryCount(), scaling.variableCount());
-    EXPECT_EQ(written([&](OutputFile& faf) {
-                network.classify(rows, [&](int64_t, int category, std::span<const float> input) {
-                  ASSERT_GE(category, 0);
-                  EXPECT_EQ(network.classify(input), category);
-                  writeValueLine(faf, category);
-                  tally.add(category, input);
-                });
-              }),
-              readFile(base + ".FAF"));
-    EXPECT_EQ(written([&](OutputFile& f) { writeCategoryWeightFile(f, network, scaling, tally.counts, data, 0); }),
-              readFile(base + ".FAC"));
-    EXPECT_EQ(written([&](OutputFile& f) { writeCategoryCentreFile(f, tally, scaling, data, 0); }),
-              readFile(base + ".BKC"));
+    const Classification result = classifyAll(network, rows, scaling);
+    for (size_t row = 0; row < result.categories.size(); ++row) {
+      ASSERT_GE(result.categories[row], 0);
+      const size_t length = static_cast<size_t>(scaling.inputLength());
+      EXPECT_EQ(network.classify(std::span(prepared).subspan(row * length, length)), result.categories[row]);
+    }
+    saveValueFile(dir.file("lib.FAF"), result.categories);
+    saveCategoryFile(dir.file("lib.FAC"), network, scaling, result.tally.counts());
+    saveCentreFile(dir.file("lib.BKC"), result.tally, scaling);
+    for (const char* extension : {".FAF", ".FAC", ".BKC"}) {
+      EXPECT_EQ(readFile(dir.file("lib") + extension), readFile(base + extension)) << extension;
+    }
   }
 }
 
@@ -143,46 +132,6 @@ TEST(Network, ThreadsGiveTheSameBits) {
   EXPECT_GT(network.categoryCount(), 50);
   EXPECT_EQ(categories[1], categories[2]);
   EXPECT_EQ(categories[1], categories[0]);
-}
-
-// Two variables with complement coding; ranges 0..1 and 10..30 bring the
-// weights back to values that 6 digits hold exactly. Category 0's complement
-// half is not 1 minus its first half, as learning can leave it. Counts are
-// 64-bit: past 2^31 they print whole. A row that no category accepts gets -1.
-TEST(ResultFiles, WrittenAndLoadedAgain) {
-  const Scaling scaling{.columnCount = 2, .columns = {0, 1}, .min = {0, 10}, .max = {1, 30}, .complementCoding = true};
-  Network stored(NetworkParameters{}, 4);
-  stored.addCategory(std::vector<float>{0.25f, 0.5f, 0.5f, 0.25f});
-  stored.addCategory(std::vector<float>{0.0f, 0.125f, 1.0f, 0.875f});
-  const std::vector<int64_t> counts = {(int64_t{1} << 31) + 1, 0};
-  EXPECT_EQ(written([&](OutputFile& f) { writeCategoryWeightFile(f, stored, scaling, counts, "DATA.TXT", 1); }),
-            "! Category/weightfile for datafile: DATA.TXT\n"
-            "! No.of Iter:10 \xe0:0.000 \xe1:0.900 Vigilance:0.500 Itp:1.000 CompCode:Y\n"
-            "Counts=2147483649 0.25         20           \nCounts=0      0            12.5         \n");
-  const std::string text =
-      written([&](OutputFile& f) { writeCategoryWeightFile(f, stored, scaling, counts, "DATA.TXT", 0); });
-
-  TextFile in;
-  in.openMemory("DATA.FAC", std::make_shared<const std::string>(text));
-  Network loaded(NetworkParameters{}, 4);
-  loadCategories(in, scaling, loaded);
-  ASSERT_EQ(loaded.categoryCount(), 2);
-  EXPECT_EQ(loaded.weights(0), (std::vector<float>{0.25f, 0.5f, 0.75f, 0.5f}));
-  EXPECT_EQ(loaded.weights(1), stored.weights(1));
-  EXPECT_EQ(loaded.classify(std::vector<float>{1, 1, 0, 0}), -1);  // no category matches half of it
-
-  // A caller's tally takes what classification hands it without writing
-  // outside its tables: -1 is no category's row, a later category widens it.
-  Tally tally;
-  reserveCentreSums(tally, 1, 2);
-  tally.add(-1, std::vector<float>{1, 1, 0, 0});
-  tally.add(2, std::vector<float>{0.5f, 0.25f, 0.5f, 0.75f});
-  EXPECT_EQ(tally.counts, (std::vector<int64_t>{0, 0, 1}));
-  EXPECT_EQ(tally.sums, (std::vector<std::vector<float>>{{0, 0}, {0, 0}, {0.5f, 0.25f}}));
-  EXPECT_THROW(tally.add(0, std::vector<float>{1}), Error);
-  EXPECT_EQ(centreOf(tally, 2, scaling), (std::vector<double>{0.5, 15}));
-  EXPECT_THROW(centreOf(tally, 3, scaling), Error);
-  EXPECT_THROW(centreOf(tally, -1, scaling), Error);
 }
 
 TEST(Data, InputLengthLimitHoldsAtExactly8192Values) {

@@ -15,9 +15,9 @@
 #include <optional>
 
 #include "base/cores.h"
+#include "data/preparation.h"
 #include "data/scan_ahead.h"
 #include "e2e/child_process.h"
-#include "fuzzyart/data.h"
 #include "fuzzyart/error.h"
 
 namespace fuzzyart {
@@ -140,7 +140,7 @@ TEST(ReadDataRow, ScanAheadGivesTheRowsOfReadingLineByLine) {
   text += "1 2\n" + std::string(300'000, ' ') + "4 5 6\n\n9 9 9\n";  // a mismatch, a long line, the end
   testing::TempDir dir;
   testing::writeFile(dir.file("rows"), text);
-  struct Told : Observer {
+  struct Told : DetailedObserver {
     void onRowMismatch(std::string_view line, int, int) override { lines += line; }
     std::string lines;
   } told[3];

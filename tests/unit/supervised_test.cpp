@@ -184,7 +184,7 @@ TEST(Supervised, ParametersAndArgumentsAreChecked) {
   EXPECT_EQ(message([](SupervisedParameters& p) { p.alpha = -0.1f; }),
             "The category choice parameter must be 0 or more: Value=-0.100\n");
   EXPECT_EQ(message([](SupervisedParameters& p) { p.epsilon = -1e-3; }),
-            "The match tracking epsilon must be 0 or more: Value=-0.001\n");
+            "The match tracking epsilon must be 0 or more: Value=-0.001000\n");
   EXPECT_EQ(message([](SupervisedParameters& p) { p.maxCategories = 0; }),
             "The number of categories must be greater than 0: Value=0\n");
 

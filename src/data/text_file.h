@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace fuzzyart {
 
@@ -22,6 +22,9 @@ class TextFile {
   // Opens a file for reading; false when it cannot be opened. Messages about
   // the file name it as given here.
   bool open(const std::string& path);
+  // open() for a regular file only: anything else (a directory, a FIFO that
+  // would block until a writer comes, a device) is refused without waiting.
+  bool openRegular(const std::string& path);
   // Reads lines from bytes held in memory, under the given name.
   void openMemory(const std::string& name, std::shared_ptr<const std::string> bytes);
   bool isOpen() const { return fd_ >= 0 || memory_ != nullptr; }

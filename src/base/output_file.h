@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace fuzzyart {
 
@@ -32,9 +33,13 @@ class OutputFile {
   // The name a replacing file is written under until commit(), else empty.
   const std::string& pendingName() const { return tempPath_; }
 
-  // Formatted write; false when the stream reports an error.
+  // Formatted write; false when the stream reports an error. Floating-point
+  // conversions follow the process's LC_NUMERIC: numbers in files go through
+  // base/number_text.h and write() instead.
   bool print(const char* format, ...) __attribute__((format(printf, 2, 3)));
   bool vprint(const char* format, va_list args);
+  // The text as it is; false when the stream reports an error.
+  bool write(std::string_view text);
   // "%d\n", the hot line of the category value file.
   bool printLine(long value);
 

@@ -1,49 +1,16 @@
-// Prepared rows: sources the network reads them from, and the binary file of
-// them that the command line keeps (one record of little-endian 32-bit floats
-// per data row, nothing before, between or after them).
+// The binary file of prepared rows that the command line keeps: one record
+// of little-endian 32-bit floats per data row, nothing before, between or
+// after them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
 
-#include "fuzzyart/large_buffer.h"
+#include "base/large_buffer.h"
+#include "fuzzyart/rows.h"
 
 namespace fuzzyart {
-
-// Rows of length() floats, read in order, from the start again after
-// rewind().
-class RowSource {
- public:
-  virtual ~RowSource() = default;
-  virtual size_t length() const = 0;
-  virtual void rewind() = 0;
-  // Up to `wanted` consecutive rows (at least one unless at the end); the
-  // pointer stays valid until the next call. Returns how many, 0 at the end.
-  virtual size_t next(size_t wanted, const float*& rows) = 0;
-  // True when the end came from a failed read, not from the end of the rows.
-  virtual bool failed() const { return false; }
-  // The name that messages about a failed read give.
-  virtual std::string name() const { return {}; }
-};
-
-// Rows held by the caller, row after row; nothing is copied. The memory must
-// outlive the source.
-class MemoryRows final : public RowSource {
- public:
-  MemoryRows(std::span<const float> values, size_t length) : values_(values), length_(length) {}
-  size_t length() const override { return length_; }
-  size_t rows() const { return length_ == 0 ? 0 : values_.size() / length_; }
-  void rewind() override { cursor_ = 0; }
-  size_t next(size_t wanted, const float*& rows) override;
-
- private:
-  std::span<const float> values_;
-  size_t length_;
-  size_t cursor_ = 0;
-};
 
 // Writes records through a large buffer: block writes, not one call per value.
 class RecordFileWriter {

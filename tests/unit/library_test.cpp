@@ -236,6 +236,21 @@ TEST(RecordFile, FailuresAreNeverReportedAsSuccess) {
   }
 }
 
+// Nor must a failed read of text pass for the end of the data: the data
+// file's first pass, the library's reading of a table, the category file's.
+TEST(TextFile, ReadErrorIsNoEndOfTheData) {
+  TempDir dir;
+  const std::string failure = "Can't find/open file: " + dir.path + "\n";
+  EXPECT_EQ(errorOf([&] { readDataFile(dir.path); }), failure + "\n");
+  TextFile text;
+  ASSERT_TRUE(text.open(dir.path));
+  Preparation preparation(text, ScalingOptions{});
+  EXPECT_EQ(errorOf([&] { preparation.measure(nullptr); }), failure + "\n");
+  ASSERT_TRUE(text.rewind());
+  ColumnRanges ranges;
+  EXPECT_EQ(errorOf([&] { widenByCategoryFile(text, ranges); }), failure);
+}
+
 // The second pass reads the data file again; a file changed since the first
 // pass is a bad file, and a grown one gives the first pass's rows only.
 TEST(Data, FileChangedBetweenThePasses) {

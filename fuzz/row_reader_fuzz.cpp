@@ -32,24 +32,20 @@ using namespace fuzzyart;
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The kind of a line and its values by the grammar alone.
 LineKind expectedKind(std::string_view line, std::vector<float>& values) {
   if (line.size() > kMaxLineLength + (line.ends_with('\n') ? 1 : 0)) return LineKind::kBad;
   if (line.find('!') != std::string_view::npos) return LineKind::kComment;
-  for (char c : line) {
-    if (!isDigit(c) && (c == '\0' || std::strchr(" \t,.+-eE\r\n", c) == nullptr)) return LineKind::kBad;
-  }
+  if (line.find_first_not_of("0123456789 \t,.+-eE\r\n") != std::string_view::npos) return LineKind::kBad;
   const std::string text(line);
-  const char* p = text.c_str();
-  const char* end = p + text.size();
+  const char *p = text.c_str(), *end = p + text.size();
   for (char* stop = nullptr;; p = stop) {
     while (p < end && std::strchr(" \t,\r\n", *p) != nullptr) ++p;
     if (p == end) return LineKind::kValues;
     // A field begins with a sign or none, then a digit or a point and a digit.
     const char* digits = p + (*p == '+' || *p == '-');
-    if (!isDigit(*digits) && !(*digits == '.' && isDigit(digits[1]))) return LineKind::kBad;
+    digits += *digits == '.';
+    if (*digits < '0' || *digits > '9') return LineKind::kBad;
     values.push_back(std::strtof(p, &stop));
     if (std::isinf(values.back())) return LineKind::kBad;
     while (stop < end && std::strchr(" \t,", *stop) == nullptr) ++stop;
@@ -57,21 +53,17 @@ LineKind expectedKind(std::string_view line, std::vector<float>& values) {
 }
 
 void checkLine(std::string_view line, float* values) {
-  int32_t count = -1;
-  const LineKind kind = scanDataLine(line, values, count);
   std::vector<float> expected;
-  CHECK(expectedKind(line, expected) == kind);
+  const LineKind kind = expectedKind(line, expected);
   const size_t stored = std::min<size_t>(expected.size(), kMaxInputLength);
-  const auto same = [&](int32_t n) {
-    return static_cast<size_t>(n) == expected.size() &&
-           (stored == 0 || std::memcmp(expected.data(), values, stored * sizeof(float)) == 0);
-  };
-  CHECK(kind != LineKind::kValues || same(count));
-  // Read as if signs came at random: the same line, the same values.
-  SignTally signs{1, 1};
-  int32_t again = -1;
-  CHECK(scanDataLine(line, values, again, signs) == kind);
-  CHECK(kind != LineKind::kValues || same(again));
+  // Signs read as coming seldom, then as at random: the same kind and values.
+  for (SignTally signs : {SignTally{}, SignTally{1, 1}}) {
+    int32_t count = -1;
+    CHECK(scanDataLine(line, values, count, signs) == kind);
+    CHECK(kind != LineKind::kValues ||
+          (static_cast<size_t>(count) == expected.size() &&
+           (stored == 0 || std::memcmp(expected.data(), values, stored * sizeof(float)) == 0)));
+  }
 }
 
 // Every row of one pass, each followed by readDataRow's result.

@@ -1,6 +1,6 @@
 // The library through its public face: identity with the command line,
-// networks in threads, the result files, the limits, the record file's
-// faults, and a data file that changes between the passes.
+// networks in threads, the result files, the limits, the record and text
+// files' faults, and a data file that changes between the passes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -221,6 +221,14 @@ TEST(RecordFile, FailuresAreNeverReportedAsSuccess) {
   EXPECT_EQ(errorOf([&] { network.learn(rows); }), "Can't find/open file: " + dir.path + "\n\n");
   EXPECT_EQ(errorOf([&] { network.classify(rows, [](int64_t, int, std::span<const float>) {}); }),
             "Can't find/open file: " + dir.path + "\n\n");
+  // Nor for the end of a text: the library's reading of a table, the data
+  // file's first pass, the category file's first reading.
+  EXPECT_EQ(errorOf([&] { readDataFile(dir.path); }), "Can't find/open file: " + dir.path + "\n\n");
+  TextFile text;
+  ASSERT_TRUE(text.open(dir.path));
+  Preparation preparation(text, ScalingOptions{});
+  EXPECT_EQ(errorOf([&] { preparation.measure(nullptr); }), "Can't find/open file: " + dir.path + "\n\n");
+  EXPECT_EQ(errorOf([&] { widenByCategoryFile(text, preparation.ranges()); }), "Can't find/open file: " + dir.path + "\n");
 
   // A file that holds other records than were written (another run wrote
   // to it) fails as a read: fewer, more, or a piece of one.
@@ -234,21 +242,6 @@ TEST(RecordFile, FailuresAreNeverReportedAsSuccess) {
               floats == 6 ? "no error" : "Can't find/open file: " + bin + "\n\n")
         << floats;
   }
-}
-
-// Nor must a failed read of text pass for the end of the data: the data
-// file's first pass, the library's reading of a table, the category file's.
-TEST(TextFile, ReadErrorIsNoEndOfTheData) {
-  TempDir dir;
-  const std::string failure = "Can't find/open file: " + dir.path + "\n";
-  EXPECT_EQ(errorOf([&] { readDataFile(dir.path); }), failure + "\n");
-  TextFile text;
-  ASSERT_TRUE(text.open(dir.path));
-  Preparation preparation(text, ScalingOptions{});
-  EXPECT_EQ(errorOf([&] { preparation.measure(nullptr); }), failure + "\n");
-  ASSERT_TRUE(text.rewind());
-  ColumnRanges ranges;
-  EXPECT_EQ(errorOf([&] { widenByCategoryFile(text, ranges); }), failure);
 }
 
 // The second pass reads the data file again; a file changed since the first

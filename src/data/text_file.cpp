@@ -61,8 +61,8 @@ bool TextFile::rewind() {
 }
 
 // Moves the unread rest to the front and reads more behind it. The rest is
-// part of one line, shorter than kMaxLineLength (nextLines hands out a longer
-// one before it reads on), so the buffer always has room behind it.
+// the start of one line, no longer than a line may be (nextLines hands out a
+// longer one before it reads on), so the buffer always has room behind it.
 bool TextFile::fill() {
   if (eof_ || fd_ < 0) return false;
   if (begin_ > 0) {

@@ -134,7 +134,7 @@ def test_a_decimal_comma_locale_changes_no_number(tmp_path):
 def test_data_files_are_read_as_the_command_line_reads_them(tmp_path):
     assert IRIS.shape == (150, 4) and IRIS.dtype == np.float32 and IRIS.flags.c_contiguous
     assert_array_equal(fuzzyart.read_data(EXAMPLES / "iris.dat", columns=[3, 0]), IRIS[:, [3, 0]])
-    (tmp_path / "bad.dat").write_text("1 2\n3 x\n")
+    (tmp_path / "bad.dat").write_text("1 2\n3 e4\n")
     for path, columns, error, message in [
         (tmp_path / "bad.dat", None, ValueError, "^Bad datafile: .*bad.dat  Datarow:1$"),
         (tmp_path / "none.dat", None, OSError, "Can't find/open file"),

@@ -11,16 +11,18 @@ namespace fuzzyart {
 
 namespace {
 
-enum CharClass : unsigned char { kBadChar, kSeparator, kPassedOver, kValueStart, kComment };
+// Blanks, tabs and commas separate the fields of a line; CR and LF may
+// stand anywhere but never separate two values.
+enum CharClass : unsigned char { kSeparator, kLineEnd, kBadChar, kMark, kValueStart, kComment };
 
 struct CharTable {
   CharClass classes[256];
   constexpr CharTable() : classes() {
     for (auto& c : classes) c = kBadChar;
     for (char c : {' ', '\t', ','}) classes[static_cast<unsigned char>(c)] = kSeparator;
-    // "+", "e" and "E" before a value are passed over like separators; CR and
-    // LF are accepted but never separate two values.
-    for (char c : {'+', 'e', 'E', '\r', '\n'}) classes[static_cast<unsigned char>(c)] = kPassedOver;
+    for (char c : {'\r', '\n'}) classes[static_cast<unsigned char>(c)] = kLineEnd;
+    // Allowed within a number or in the text glued to one, never alone.
+    for (char c : {'+', 'e', 'E'}) classes[static_cast<unsigned char>(c)] = kMark;
     for (char c = '0'; c <= '9'; ++c) classes[static_cast<unsigned char>(c)] = kValueStart;
     classes[static_cast<unsigned char>('-')] = kValueStart;
     classes[static_cast<unsigned char>('.')] = kValueStart;
@@ -31,20 +33,16 @@ struct CharTable {
 
 constexpr CharTable kChars;
 
-// Once a foreign character is seen, the line is bad unless a "!" anywhere in
-// it makes it a comment.
+// Once a line is known to be bad, a "!" anywhere in it still makes it a
+// comment.
 LineKind badOrComment(const char* from, const char* end) {
   return std::memchr(from, '!', static_cast<size_t>(end - from)) != nullptr ? LineKind::kComment : LineKind::kBad;
 }
 
-// Checks the rest of a line after its values have ended.
-LineKind finishLine(const char* p, const char* end) {
-  for (; p < end; ++p) {
-    CharClass c = kChars[*p];
-    if (c == kComment) return LineKind::kComment;
-    if (c == kBadChar) return badOrComment(p, end);
-  }
-  return LineKind::kValues;
+// More characters than a line may hold: a piece of a longer line, without
+// its line feed, or a whole one.
+bool tooLong(std::string_view line) {
+  return line.size() > kMaxLineLength + static_cast<size_t>(!line.empty() && line.back() == '\n');
 }
 
 }  // namespace
@@ -183,22 +181,19 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
     return kind;
   };
   for (;;) {
-    // Find where the next value begins: a digit, "-" or ".".
-    while (p < end && kChars[*p] != kValueStart) {
-      CharClass c = kChars[*p];
-      if (c == kComment) return ends(LineKind::kComment);
-      if (c == kBadChar) return ends(badOrComment(p, end));
-      ++p;
-    }
+    while (p < end && kChars[*p] <= kLineEnd) ++p;
     if (p == end) return ends(LineKind::kValues);
+    // Every field begins with a number: its sign ("+" or "-"), then a digit
+    // or a point. Anything else there, a mark standing alone or a letter
+    // outside a number, makes the line bad.
     const char* first;
     if constexpr (kSignsAtRandom) {
-      first = p + (*p == '-');
+      first = p + ((*p == '-') | (*p == '+'));
     } else {
-      first = *p == '-' ? p + 1 : p;
+      first = *p == '-' || *p == '+' ? p + 1 : p;
     }
-    const bool negative = first != p;
-    if (!startsNumber(first, end)) return ends(finishLine(p, end));  // a "-" or "." that begins no number ends the row
+    const bool negative = *p == '-';
+    if (!startsNumber(first, end)) return ends(badOrComment(p, end));
     uint32_t mantissa;
     float power;
     if (const size_t used = readShortDecimal(first, end, mantissa, power)) {
@@ -216,16 +211,15 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
       p = first + used;
       negatives += negative;
     } else {
+      // fast_float takes a "-" but no "+".
+      const char* const number = negative ? p : first;
       float value;
-      const size_t whole = convertGeneral(p, end, value);
-      if (whole == 0) return ends(finishLine(p, end));
-      // A value beyond single precision would poison the ranges in silence.
-      if (std::isinf(value)) {
-        LineKind rest = finishLine(p + whole, end);
-        return ends(rest == LineKind::kComment ? rest : LineKind::kBad);
-      }
+      const size_t whole = convertGeneral(number, end, value);
+      // A point without a digit after it begins no number; a value beyond
+      // single precision would poison the ranges in silence.
+      if (whole == 0 || std::isinf(value)) return ends(badOrComment(p, end));
       if (n < kMaxInputLength) values[n] = value;
-      p += whole;
+      p = number + whole;
     }
     if (n < INT32_MAX) ++n;
     // Text glued to a value is passed over up to the next separator.
@@ -241,11 +235,15 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
 }  // namespace
 
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
+  count = 0;
+  if (tooLong(line)) return LineKind::kBad;
   int64_t negatives = 0;
   return scanValues<false>(line.data(), line.data() + line.size(), values, count, negatives);
 }
 
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count, SignTally& signs) {
+  count = 0;
+  if (tooLong(line)) return LineKind::kBad;
   const char* const end = line.data() + line.size();
   const LineKind kind = signs.negatives * 4 > signs.values
                             ? scanValues<true>(line.data(), end, values, count, signs.negatives)

@@ -22,11 +22,16 @@ struct RowShape {
 // What one line of text holds.
 enum class LineKind { kComment, kBad, kValues };
 
-// Scans one line (with or without its line feed): a line holding "!" is a
-// comment; a line holding a character outside digits, blank, tab, comma, ".",
-// "+", "-", "e", "E", CR and LF is bad, and so is a value beyond single
-// precision's range. Otherwise the values are converted into values[] (at most
-// kMaxInputLength stored, every one counted) and their number is put in count.
+// Scans one line (with or without its line feed). A line of more than
+// kMaxLineLength characters before its line feed is bad, a comment too.
+// Otherwise a line holding "!" is a comment, and a line is bad that holds a
+// character outside digits, blank, tab, comma, ".", "+", "-", "e", "E", CR
+// and LF, a field (the text between blanks, tabs and commas) that does not
+// begin with a number (a sign, then a digit or a point and a digit), or a
+// value beyond single precision's range. The text glued to a number, up to
+// the next separator, is passed over. Otherwise the values are converted
+// into values[] (at most kMaxInputLength stored, every one counted) and
+// their number is put in count.
 LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
 
 // The short decimals of the lines scanned so far, and how many were
@@ -50,7 +55,7 @@ int32_t checkDataRow(std::string_view line, int32_t count, RowShape& shape, Obse
 //   n > 0  a row of n values, then 0.0 stored after them
 //   0      end of data: end of file, a read error, or a line without values
 //   -1     a row whose count differs from columnCount (told to the observer)
-//   -2     a line with a character outside the allowed set
+//   -2     a bad line, as scanDataLine tells
 int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* observer = nullptr);
 
 // Converts the decimal number at the start of text, as formatted input's "%f"

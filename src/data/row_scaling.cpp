@@ -23,6 +23,10 @@ void divideBySum(float* row, int columns, const std::string& name, int64_t rowNu
   double sum = 0.0;
   for (int i = 0; i < columns; ++i) sum += row[i];
   const float rowSum = static_cast<float>(sum);
+  // A sum beyond single precision would make every quotient 0: the row is
+  // bad, as a value beyond it is. Dividing by the double sum instead would
+  // move the quotients of ordinary rows by a bit.
+  if (std::isinf(rowSum)) failBadRow(name, rowNumber);
   if (rowSum == 0.0f) {
     fail(ErrorKind::kBadData, "Row sum is 0 in datafile: %s  Datarow:%lld\n", name.c_str(),
          static_cast<long long>(rowNumber));

@@ -19,8 +19,8 @@ inline double unscaled(float w, float min, float max) {
 
 // Switch N: every value divided by the sum of all the row's values, summed in
 // double and rounded to single precision. A sum of 0 stops with "Row sum is
-// 0"; a quotient beyond single precision (a tiny sum of large values) makes
-// the row bad, as an overflowing value does.
+// 0"; a sum beyond single precision, or a quotient beyond it (a tiny sum of
+// large values), makes the row bad, as an overflowing value does.
 void divideBySum(float* row, int columns, const std::string& name, int64_t rowNumber);
 
 // The input vector of a raw row (divided by its sum already when the scaling

@@ -8,10 +8,18 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/capacities.h"
+
 namespace fuzzyart {
 
 namespace {
-constexpr size_t kInitialBuffer = 1 << 20;
+// A line with its line feed, the most a line may take: a piece this long
+// without one is too long.
+constexpr size_t kLongestLine = kMaxLineLength + 1;
+// The one buffer of a file, which holds a line of any length allowed with
+// room behind it, so that it never grows.
+constexpr size_t kBufferBytes = 1 << 20;
+static_assert(kBufferBytes > kLongestLine);
 }
 
 TextFile::~TextFile() { close(); }
@@ -21,7 +29,7 @@ bool TextFile::open(const std::string& path) {
   name_ = path;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
-  if (buffer_.size() < kInitialBuffer) buffer_.resize(kInitialBuffer);
+  if (buffer_.size() < kBufferBytes) buffer_.resize(kBufferBytes);
   return rewind();
 }
 
@@ -70,8 +78,9 @@ bool TextFile::rewind() {
   return fd_ >= 0 && lseek(fd_, 0, SEEK_SET) == 0;
 }
 
-// Moves the unread rest to the front and reads more behind it, growing the
-// buffer when one line fills it.
+// Moves the unread rest to the front and reads more behind it. The rest is
+// the start of one line, no longer than a line may be (nextLines hands out a
+// longer one before it reads on), so the buffer always has room behind it.
 bool TextFile::fill() {
   if (eof_ || fd_ < 0) return false;
   if (begin_ > 0) {
@@ -79,7 +88,6 @@ bool TextFile::fill() {
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   for (;;) {
     ssize_t n = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
     if (n > 0) {
@@ -97,16 +105,27 @@ bool TextFile::nextLine(std::string_view& line) { return nextLines(line, 0); }
 
 bool TextFile::nextLines(std::string_view& lines, size_t bytes) {
   const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
+  // Within the window every line is short enough; past it only the first
+  // line is looked at, up to the most characters a line may hold.
+  const size_t window = std::min(bytes, kLongestLine);
   size_t searchFrom = begin_;
   for (;;) {
-    // The last line feed within the first `bytes`, else the first one after.
-    const size_t limit = std::min(end_, std::max(begin_ + bytes, searchFrom));
+    // The last line feed within the window, else the first one after.
+    const size_t limit = std::min(end_, std::max(begin_ + window, searchFrom));
+    const size_t cap = std::min(end_, begin_ + kLongestLine);
     const void* feed = memrchr(base + searchFrom, '\n', limit - searchFrom);
-    if (feed == nullptr) feed = std::memchr(base + limit, '\n', end_ - limit);
+    if (feed == nullptr && cap > limit) feed = std::memchr(base + limit, '\n', cap - limit);
     if (feed != nullptr) {
       size_t stop = static_cast<size_t>(static_cast<const char*>(feed) - base) + 1;
       lines = std::string_view(base + begin_, stop - begin_);
       begin_ = stop;
+      return true;
+    }
+    if (cap == begin_ + kLongestLine) {
+      // Too long for a line: this much of it goes out alone, without a line
+      // feed, for the reader to refuse; the rest follows as more pieces.
+      lines = std::string_view(base + begin_, kLongestLine);
+      begin_ = cap;
       return true;
     }
     size_t scanned = end_ - begin_;

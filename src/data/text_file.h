@@ -1,6 +1,9 @@
-// A text file read line by line through one growing buffer, so that lines of
-// any length come back whole and the common line costs no allocation. Data
-// files and category/weight files are read through it.
+// A text file read line by line through one buffer of fixed size, so that
+// memory stays bounded whatever the file holds and a line costs no
+// allocation. A line comes back whole up to its line feed; a longer one than
+// a line may be (kMaxLineLength characters) comes in pieces of one character
+// more, without a line feed, which the row reader refuses. Data files and
+// category/weight files are read through it.
 #pragma once
 
 #include <cstddef>

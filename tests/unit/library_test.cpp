@@ -1,6 +1,6 @@
 // The library through its public face: identity with the command line,
-// networks in threads, the limits; and the command line's own record file and
-// preparation: the record file's faults, a data file that changes between
+// networks in threads, the limits; and the command line's own record and
+// text files and preparation: their faults, a data file that changes between
 // the passes.
 #include <gtest/gtest.h>
 
@@ -170,6 +170,14 @@ TEST(RecordFile, FailuresAreNeverReportedAsSuccess) {
   EXPECT_EQ(errorOf([&] { network.learn(rows); }), "Can't find/open file: " + dir.path + "\n\n");
   EXPECT_EQ(errorOf([&] { network.classify(rows, [](int64_t, int, std::span<const float>) {}); }),
             "Can't find/open file: " + dir.path + "\n\n");
+  // Nor for the end of a text: the library's reading of a table, the data
+  // file's first pass, the category file's first reading.
+  EXPECT_EQ(errorOf([&] { readDataFile(dir.path); }), "Can't find/open file: " + dir.path + "\n\n");
+  TextFile text;
+  ASSERT_TRUE(text.open(dir.path));
+  Preparation preparation(text, ScalingOptions{});
+  EXPECT_EQ(errorOf([&] { preparation.measure(nullptr); }), "Can't find/open file: " + dir.path + "\n\n");
+  EXPECT_EQ(errorOf([&] { widenByCategoryFile(text, preparation.ranges()); }), "Can't find/open file: " + dir.path + "\n");
 
   // A file that holds other records than were written (another run wrote
   // to it) fails as a read: fewer, more, or a piece of one.

@@ -46,7 +46,7 @@ bool TextFile::openRegular(const std::string& path) {
     close();
     return false;
   }
-  if (buffer_.size() < kInitialBuffer) buffer_.resize(kInitialBuffer);
+  if (buffer_.size() < kBufferBytes) buffer_.resize(kBufferBytes);
   return rewind();
 }
 

@@ -11,6 +11,7 @@
 
 #include "data/preparation.h"
 #include "data/record_file.h"
+#include "results/result_streams.h"
 #include "e2e/child_process.h"
 #include "fuzzyart/fuzzyart.h"
 

@@ -178,7 +178,8 @@ TEST(RecordFile, FailuresAreNeverReportedAsSuccess) {
   ASSERT_TRUE(text.open(dir.path));
   Preparation preparation(text, ScalingOptions{});
   EXPECT_EQ(errorOf([&] { preparation.measure(nullptr); }), "Can't find/open file: " + dir.path + "\n\n");
-  EXPECT_EQ(errorOf([&] { widenByCategoryFile(text, preparation.ranges()); }), "Can't find/open file: " + dir.path + "\n");
+  ColumnRanges ranges{{0.0f, 0.0f}, {1.0f, 1.0f}};
+  EXPECT_EQ(errorOf([&] { widenByCategoryFile(text, ranges); }), "Can't find/open file: " + dir.path + "\n");
 
   // A file that holds other records than were written (another run wrote
   // to it) fails as a read: fewer, more, or a piece of one.

@@ -215,10 +215,12 @@ INSTANTIATE_TEST_SUITE_P(Loops, StopSignal,
 
 // Every row of A.DAT becomes a category, so its count lines overflow an
 // unread standard output pipe while the category/weight file is written:
-// the program waits there, past its last row loop, until the test reads.
-// A signal then is not lost: it stops the run before the next file, or at the
-// end of the last one. Under nohup (SIGHUP ignored by the caller) a hang-up
-// does not cancel, and a console pipe that nobody reads any more
+// the program waits there, past its last row loop. A stop signal then ends
+// the run at once, whether anyone reads or not (a supervisor's SIGTERM): the
+// waiting write gives up, the count lines stop there, and the run ends as at
+// the end of the file, which it does not leave half-committed, and before
+// the next file. Under nohup (SIGHUP ignored by the caller) a hang-up does
+// not cancel, and a console pipe that nobody reads any more
 // (`fuzzyart ... | head -c1`) must not end the run either.
 TEST(ManyCategories, OnlyAStopSignalEndsTheRunAfterTheLastRowLoop) {
   enum Action { kSignal, kIgnoredHangUp, kCloseStdout, kCloseStderr };
@@ -239,18 +241,47 @@ TEST(ManyCategories, OnlyAStopSignalEndsTheRunAfterTheLastRowLoop) {
       ASSERT_TRUE(run.readUntil(action == kCloseStderr ? " " : "Writing Category/Weightfile.")) << tail(run.console);
     }
     if (action == kCloseStderr) run.closeConsole();
-    if (action <= kIgnoredHangUp) run.signal(action == kSignal ? SIGTERM : SIGHUP);
+    if (action == kSignal) {
+      ASSERT_TRUE(run.waitForFullStdout());
+      run.signal(SIGTERM);
+      EXPECT_TRUE(run.endsWithin(std::chrono::seconds(1))) << "the stop waited for a reader";
+    }
+    if (action == kIgnoredHangUp) run.signal(SIGHUP);
     run.finish();
     EXPECT_EQ(run.exitCode, action == kSignal ? 1 : 0) << tail(run.console);
     EXPECT_EQ(run.killedBy, 0);
     EXPECT_EQ(run.console.ends_with(kCancelled), action == kSignal) << tail(run.console);
     EXPECT_EQ(run.console.find("B.DAT"), std::string::npos) << tail(run.console);
-    EXPECT_EQ(fileSize(run.file("B.BIN")), -1);
-    EXPECT_EQ(action == kCloseStdout ? reference.out : run.out, reference.out);
+    EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT A.FAC A.FAF B.DAT ");
+    if (action == kSignal) {
+      EXPECT_TRUE(run.out.size() < reference.out.size() && reference.out.starts_with(run.out)) << run.out.size();
+    } else {
+      EXPECT_TRUE((action == kCloseStdout ? reference.out : run.out) == reference.out) << run.out.size();
+    }
     for (const char* name : {"A.FAC", "A.FAF", "A.BIN"}) {
       EXPECT_EQ(readFile(run.file(name)), readFile(reference.file(name))) << name;
     }
   }
+}
+
+// Diagnostics that fill an unread standard output pipe while the data are
+// prepared (-D2, a range line per column): a stop signal ends the run
+// there at once, and the hidden files of its results go.
+TEST(ManyColumns, StopSignalEndsTheRunWhileTheRangeLinesWaitForAReader) {
+  std::string wide;
+  for (int row = 0; row < 3; ++row) {
+    for (int column = 0; column < 300; ++column) wide += std::to_string((row * 7 + column * 3) % 11) + " ";
+    wide += "\n";
+  }
+  Program run(wide, Program::kPipes, {"A.DAT", "-D2", "-W", "--save-model=A.model"});
+  ASSERT_TRUE(run.readUntil("A.BKC")) << tail(run.console);
+  ASSERT_TRUE(run.waitForFullStdout());
+  run.signal(SIGTERM);
+  EXPECT_TRUE(run.endsWithin(std::chrono::seconds(1))) << "the stop waited for a reader";
+  run.finish();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.console.find(kCancelled), std::string::npos) << tail(run.console);
+  EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT B.DAT ");
 }
 
 }  // namespace

@@ -284,5 +284,47 @@ TEST(ManyColumns, StopSignalEndsTheRunWhileTheRangeLinesWaitForAReader) {
   EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT B.DAT ");
 }
 
+// The data's directory renamed while the run works: a stop, or a signal that
+// ends the process, still removes the hidden files of the results from it;
+// a run left alone completes its results there.
+TEST(MovedDirectory, RunCleansUpOrCompletesWhereTheDirectoryWent) {
+  for (int number : {SIGTERM, SIGUSR1, 0}) {
+    SCOPED_TRACE(number);
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    writeFile(dir.file("sub/A.DAT"), number != 0 ? rows(kBigRows, false) : rows(900, true));
+    std::vector<std::string> args{"sub/A.DAT", "-W", "--save-model=sub/A.model", "-R2000"};
+    if (number == 0) args.back() = "-R5", args.push_back("-V0.99");
+    ChildProcess run(ChildProcess::kPipes, FUZZYART_BINARY, dir.path, args, cleanEnvironment());
+    ASSERT_TRUE(run.readUntil(number != 0 ? "Iteration:1" : "Writing Category/Weightfile.")) << tail(run.console);
+    if (number == 0) {
+      ASSERT_TRUE(run.waitForFullStdout());
+    }
+    std::filesystem::rename(dir.file("sub"), dir.file("moved"));
+    if (number != 0) run.signal(number);
+    run.finish();
+    EXPECT_EQ(run.exitCode, number == SIGTERM ? 1 : number == 0 ? 0 : -1) << tail(run.console);
+    EXPECT_EQ(filesIn(dir.file("moved")), number != 0 ? "A.BIN A.DAT " : "A.BIN A.BKC A.DAT A.FAC A.FAF A.model ");
+    EXPECT_EQ(filesIn(dir.path), "moved ");
+  }
+}
+
+// A directory that appears at the category/weight file's name while the
+// run works: no result takes its name, the earlier value file stays, and
+// the message names the cause.
+TEST(ManyCategories, DirectoryAtAResultNameLeavesTheEarlierResults) {
+  Program run(rows(900, true), Program::kPipes, {"-R5", "-V0.99", "A.DAT"});
+  writeFile(run.file("A.FAF"), "earlier\n");
+  ASSERT_TRUE(run.readUntil("Writing Category/Weightfile.")) << tail(run.console);
+  ASSERT_TRUE(run.waitForFullStdout());
+  std::filesystem::create_directory(run.file("A.FAC"));
+  run.finish();
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_TRUE(run.console.ends_with("\nPANIC: Can't write to disk. Disk full?\nINFO: Is a directory: A.FAC\n"))
+      << tail(run.console);
+  EXPECT_EQ(readFile(run.file("A.FAF")), "earlier\n");
+  EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT A.FAC A.FAF B.DAT ");
+}
+
 }  // namespace
 }  // namespace fuzzyart::testing

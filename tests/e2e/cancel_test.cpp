@@ -264,26 +264,6 @@ TEST(ManyCategories, OnlyAStopSignalEndsTheRunAfterTheLastRowLoop) {
   }
 }
 
-// Diagnostics that fill an unread standard output pipe while the data are
-// prepared (-D2, a range line per column): a stop signal ends the run
-// there at once, and the hidden files of its results go.
-TEST(ManyColumns, StopSignalEndsTheRunWhileTheRangeLinesWaitForAReader) {
-  std::string wide;
-  for (int row = 0; row < 3; ++row) {
-    for (int column = 0; column < 300; ++column) wide += std::to_string((row * 7 + column * 3) % 11) + " ";
-    wide += "\n";
-  }
-  Program run(wide, Program::kPipes, {"A.DAT", "-D2", "-W", "--save-model=A.model"});
-  ASSERT_TRUE(run.readUntil("A.BKC")) << tail(run.console);
-  ASSERT_TRUE(run.waitForFullStdout());
-  run.signal(SIGTERM);
-  EXPECT_TRUE(run.endsWithin(std::chrono::seconds(1))) << "the stop waited for a reader";
-  run.finish();
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.console.find(kCancelled), std::string::npos) << tail(run.console);
-  EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT B.DAT ");
-}
-
 // The data's directory renamed while the run works: a stop, or a signal that
 // ends the process, still removes the hidden files of the results from it;
 // a run left alone completes its results there.

@@ -4,27 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
-#include <cstdlib>
-#include <fstream>
+
+#include "base/directory.h"
 
 namespace fuzzyart {
 
 namespace {
 
 constexpr size_t kBufferBytes = 1 << 16;
-
-// The process's umask, read without changing it (umask() would, for every
-// thread at once).
-mode_t currentUmask() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-  }
-  const mode_t mask = umask(022);
-  umask(mask);
-  return mask;
-}
 
 }  // namespace
 
@@ -44,23 +33,32 @@ bool OutputFile::create(const std::string& path) {
 }
 
 bool OutputFile::createReplacing(const std::string& path) {
+  Directory directory;
+  return directory.openHolding(path) && createReplacing(directory, path);
+}
+
+bool OutputFile::createReplacing(const Directory& directory, const std::string& path) {
   discard();
+  const std::string name = nameInDirectory(path);
   struct stat old {};
-  const bool exists = lstat(path.c_str(), &old) == 0;
+  const bool exists = fstatat(directory.descriptor(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
   if (exists && S_ISDIR(old.st_mode)) return false;
-  const size_t slash = path.rfind('/');
-  std::string temp = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + ".fuzzyart-XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  const mode_t mode = exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : (0666 & ~currentUmask());
-  FILE* stream = fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
+  directory_ = fcntl(directory.descriptor(), F_DUPFD_CLOEXEC, 3);
+  std::string temp;
+  const int fd = directory_ < 0 ? -1 : createHiddenFile(directory_, temp);
+  const mode_t mode = exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : defaultFileMode();
+  FILE* stream = fd >= 0 && fchmod(fd, mode) == 0 ? fdopen(fd, "w") : nullptr;
   if (stream == nullptr) {
-    ::close(fd);
-    unlink(temp.c_str());
+    if (fd >= 0) {
+      ::close(fd);
+      unlinkat(directory_, temp.c_str(), 0);
+    }
+    discard();
     return false;
   }
-  finalPath_ = path;
-  tempPath_ = temp;
+  path_ = path;
+  finalName_ = name;
+  tempName_ = temp;
   return open(stream);
 }
 
@@ -105,7 +103,7 @@ bool OutputFile::flush() {
 bool OutputFile::close() {
   if (stream_ == nullptr) return true;
   bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
-  if (!tempPath_.empty()) ok = ok && fsync(fileno(stream_)) == 0;
+  if (!tempName_.empty()) ok = ok && fsync(fileno(stream_)) == 0;
   ok = std::fclose(stream_) == 0 && ok;
   stream_ = nullptr;
   buffer_.reset();
@@ -113,10 +111,14 @@ bool OutputFile::close() {
 }
 
 bool OutputFile::commit() {
-  if (stream_ != nullptr || tempPath_.empty()) return false;
-  const bool renamed = std::rename(tempPath_.c_str(), finalPath_.c_str()) == 0;
-  if (!renamed) unlink(tempPath_.c_str());
-  tempPath_.clear();
+  if (stream_ != nullptr || tempName_.empty()) return false;
+  const bool renamed = renameat(directory_, tempName_.c_str(), directory_, finalName_.c_str()) == 0;
+  if (!renamed) {
+    const int reason = errno;
+    unlinkat(directory_, tempName_.c_str(), 0);
+    errno = reason;
+  }
+  tempName_.clear();
   return renamed;
 }
 
@@ -124,8 +126,10 @@ void OutputFile::discard() {
   if (stream_ != nullptr) std::fclose(stream_);
   stream_ = nullptr;
   buffer_.reset();
-  if (!tempPath_.empty()) unlink(tempPath_.c_str());
-  tempPath_.clear();
+  if (!tempName_.empty()) unlinkat(directory_, tempName_.c_str(), 0);
+  tempName_.clear();
+  if (directory_ >= 0) ::close(directory_);
+  directory_ = -1;
 }
 
 }  // namespace fuzzyart

@@ -10,6 +10,8 @@
 
 namespace fuzzyart {
 
+class Directory;
+
 class OutputFile {
  public:
   OutputFile() = default;
@@ -23,15 +25,27 @@ class OutputFile {
   // new hidden file beside it (".fuzzyart-" and six characters, created
   // exclusively), which commit() renames over `path`; until then whatever
   // is at `path` stays as it was. The new file takes the permission bits of
-  // the regular file it replaces (a new name the default of the umask).
-  // False when `path` is a directory or no file can be created beside it.
+  // the regular file it replaces (a new name, or one held by a link or
+  // another kind of file, the default of the umask). False when `path` is a
+  // directory or no file can be created beside it.
   bool createReplacing(const std::string& path);
+  // The same in a directory held open: the file is created, renamed and
+  // removed relative to it, wherever the directory is moved meanwhile.
+  // `path` is the file's name as shown (its final component is its name in
+  // the directory). The file keeps its own descriptor of the directory
+  // until it is discarded.
+  bool createReplacing(const Directory& directory, const std::string& path);
   // Adopts a stream opened elsewhere (a memory stream, say); the file closes
   // it.
   void adopt(FILE* stream);
   bool isOpen() const { return stream_ != nullptr; }
-  // The name a replacing file is written under until commit(), else empty.
-  const std::string& pendingName() const { return tempPath_; }
+  // A replacing file's directory (-1 for another file), its name there, the
+  // name it is written under there until commit() (else empty), and its
+  // name as shown.
+  int directory() const { return directory_; }
+  const std::string& finalName() const { return finalName_; }
+  const std::string& pendingName() const { return tempName_; }
+  const std::string& path() const { return path_; }
 
   // Formatted write; false when the stream reports an error. Floating-point
   // conversions follow the process's LC_NUMERIC: numbers in files go through
@@ -50,10 +64,10 @@ class OutputFile {
   // succeeds.
   bool close();
   // Renames a closed replacing file over its final name; false when that
-  // fails, and the new file is removed.
+  // fails (errno tells why), and the new file is removed.
   bool commit();
   // Closes without caring about the outcome (the clean-up after a stop); a
-  // replacing file not yet committed is removed.
+  // replacing file not yet committed is removed, and the directory let go.
   void discard();
 
  private:
@@ -61,8 +75,10 @@ class OutputFile {
 
   FILE* stream_ = nullptr;
   std::unique_ptr<char[]> buffer_;
-  std::string finalPath_;  // a replacing file's final name
-  std::string tempPath_;   // and the name it is written under, until commit()
+  int directory_ = -1;     // a replacing file's own descriptor of its directory
+  std::string path_;       // its final name as shown
+  std::string finalName_;  // and in the directory
+  std::string tempName_;   // the name it is written under there, until commit()
 };
 
 }  // namespace fuzzyart

@@ -26,6 +26,10 @@ struct ConsoleStreams {
   // When true the code page 437 bytes 0xE0 and 0xE1 of the program's own
   // texts are shown as the UTF-8 letters alpha and beta.
   bool utf8 = false;
+  // The reason (errno) of the first write to `out` that failed, 0 while none
+  // did; nothing more is written there after one (a text with a hole in it
+  // would pass for whole).
+  int outError = 0;
 };
 
 ConsoleStreams& consoleStreams();
@@ -38,6 +42,20 @@ enum class ConsoleStream { kOut, kErr };
 void consolePrint(ConsoleStream stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void consoleErr(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void consoleOut(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Forgets a failed write to standard output and the grace after a stop of
+// an earlier in-process run.
+void resetConsoleOutput();
+
+// Writes out what standard output holds, unless a stop signal has arrived
+// and it cannot take the text at once (a pipe nobody reads): the run must
+// end then, not wait. Returns outError.
+int flushStandardOutput();
+
+// A write to standard output that failed for another reason than a reader
+// that went away (EPIPE) or a stop signal stops the run: "Can't write to
+// disk. Disk full?" and an INFO line with the system's reason.
+void checkStandardOutput();
 
 // Prints "\nPANIC: " and the message on the console and stops the run with
 // exit code 5.

@@ -102,8 +102,8 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
   lockDataFile(f);
   nameResultFiles(f, s);
   refuseModelOverResults(f, s);
+  refuseTemporaryFileOverInputs(f, s);
   createResultFiles(f, s, Created::kAtStart);
-  beforeCreating(f, s, f.name(ResultKind::kPrepared));
   createTemporaryFile(f);
   printWorkLine(context, arg);
   context.observer.startFile();
@@ -257,6 +257,9 @@ void processDataFile(RunContext& context, const std::string& arg) {
   checkStopSignal();
   writeResultFiles(context);
   roughCleaning(context);
+  // The count lines are lost when standard output failed: the results stay,
+  // committed, and the run stops.
+  checkStandardOutput();
 }
 
 void announceMode(const RunContext& context) {
@@ -315,6 +318,8 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   }
   // A stop signal that came while the last file's results were written.
   checkStopSignal();
+  flushStandardOutput();
+  checkStandardOutput();
   finishRun(context.settings, draw, stopwatchStart);
 }
 
@@ -373,6 +378,7 @@ int runProgram(const RunRequest& request) {
     }
   }
   resetSignals();
+  resetConsoleOutput();
   auto context = std::make_unique<RunContext>();
   std::unique_ptr<KeyboardMode> keyboard;
   int exitCode = kExitNormal;
@@ -388,7 +394,7 @@ int runProgram(const RunRequest& request) {
   }
   majorClean(*context);
   keyboard.reset();
-  if (consoleStreams().out != nullptr) std::fflush(consoleStreams().out);
+  flushStandardOutput();
   return exitCode;
 }
 

@@ -1,8 +1,10 @@
 #include "run/signals.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <initializer_list>
@@ -16,9 +18,11 @@ namespace {
 volatile sig_atomic_t stopSignal = 0;
 volatile sig_atomic_t resumed = 0;
 
-// Names the fatal handler may unlink, written only while their slot is off.
-constexpr size_t kNameBytes = 4096;
+// Names the fatal handler may unlink, in the directories held by the
+// descriptors, written only while their slot is off.
+constexpr size_t kNameBytes = 256;
 char pendingNames[kPendingSlots][kNameBytes];
+int pendingDirectories[kPendingSlots];
 volatile sig_atomic_t pendingSet[kPendingSlots] = {};
 
 void onStopSignal(int signalNumber) { stopSignal = signalNumber; }
@@ -30,7 +34,7 @@ void onContinue(int) { resumed = 1; }
 // Only async-signal-safe calls from here on.
 void onFatalSignal(int signalNumber) {
   for (int slot = 0; slot < kPendingSlots; ++slot) {
-    if (pendingSet[slot] != 0) unlink(pendingNames[slot]);
+    if (pendingSet[slot] != 0) unlinkat(pendingDirectories[slot], pendingNames[slot], 0);
   }
   restoreTerminalFromSignal();
   struct sigaction fallback {};
@@ -44,8 +48,9 @@ void onFatalSignal(int signalNumber) {
   raise(signalNumber);
 }
 
-// Installs a handler unless the signal is ignored by whoever started us.
-void handle(int signalNumber, void (*handler)(int)) {
+// Installs a handler unless the signal is ignored by whoever started us. A
+// handler that restarts leaves a write that waits to wait on.
+void handle(int signalNumber, void (*handler)(int), bool restart) {
   struct sigaction inherited {};
   if (sigaction(signalNumber, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) return;
   struct sigaction action {};
@@ -53,7 +58,7 @@ void handle(int signalNumber, void (*handler)(int)) {
   sigemptyset(&action.sa_mask);
   // The terminal may be put back from a background job without stopping it.
   sigaddset(&action.sa_mask, SIGTTOU);
-  action.sa_flags = SA_RESTART;
+  action.sa_flags = restart ? SA_RESTART : 0;
   sigaction(signalNumber, &action, nullptr);
 }
 
@@ -84,10 +89,10 @@ bool isFatal(int signalNumber) {
 
 void installSignalHandlers() {
   for (int signalNumber = 1; signalNumber <= SIGRTMAX; ++signalNumber) {
-    if (isCancel(signalNumber)) handle(signalNumber, onStopSignal);
-    if (isFatal(signalNumber)) handle(signalNumber, onFatalSignal);
+    if (isCancel(signalNumber)) handle(signalNumber, onStopSignal, false);
+    if (isFatal(signalNumber)) handle(signalNumber, onFatalSignal, true);
   }
-  handle(SIGCONT, onContinue);
+  handle(SIGCONT, onContinue, true);
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
 }
@@ -105,11 +110,22 @@ bool takeResumed() {
   return true;
 }
 
-void trackPendingFile(int slot, const std::string& name) {
+void trackPendingFile(int slot, int directory, const std::string& name) {
   pendingSet[slot] = 0;
-  if (name.empty() || name.size() >= kNameBytes) return;
+  if (name.empty() || name.size() >= kNameBytes || directory < 0) return;
   std::memcpy(pendingNames[slot], name.c_str(), name.size() + 1);
+  pendingDirectories[slot] = directory;
+  // The handler must find the name whole once the slot is on.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   pendingSet[slot] = 1;
 }
+
+SignalHold::SignalHold() {
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &before_);
+}
+
+SignalHold::~SignalHold() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
 
 }  // namespace fuzzyart

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "base/directory.h"
 #include "base/output_file.h"
 #include "data/preparation.h"
 #include "data/record_file.h"
@@ -27,6 +28,10 @@ struct WorkFiles {
   // the committed kinds (the others' stay closed).
   std::array<std::string, kResultKindCount> names;
   std::array<OutputFile, kResultKindCount> outputs;
+  // By kind: the directory its file goes into, held open from the file's
+  // creation on (kinds in one directory share it), so that the run completes
+  // or cleans up there even when the directory is moved meanwhile.
+  std::array<std::shared_ptr<const Directory>, kResultKindCount> directories;
   const std::string& name(ResultKind kind) const { return names[indexOf(kind)]; }
   OutputFile& output(ResultKind kind) { return outputs[indexOf(kind)]; }
 
@@ -44,6 +49,9 @@ struct WorkFiles {
   // other run works on either meanwhile.
   int dataLock = -1;
   int tempLock = -1;
+  // The mode bits the temporary file takes once the data file's work is
+  // over (it has 0600 until then); -1 before it is created.
+  int tempMode = -1;
 };
 
 // Everything that lives for one data file, and what the run keeps for all:
@@ -76,19 +84,29 @@ void nameResultFiles(WorkFiles& files, const RunSettings& settings);
 // be created stops the run ("Can't create file").
 void createResultFiles(WorkFiles& files, const RunSettings& settings, Created step);
 
+// Before anything is created: a temporary file at the name (or the inode) of
+// the data file, the +CatFile or the --model file would destroy it, and the
+// run stops ("Can't create file" and an INFO line that names it).
+void refuseTemporaryFileOverInputs(const WorkFiles& files, const RunSettings& settings);
+
 // Closes every committed kind, checked, then gives each that the run writes
-// its final name, in commit order; false when a write, a close or a rename
-// failed.
-bool commitResultFiles(WorkFiles& files, const RunSettings& settings);
+// its final name, in commit order, all or none (commit_together.h). A failed
+// write or close stops the run with "Can't write to disk. Disk full?", a
+// failed rename with that and an INFO line of the system's reason and the
+// name.
+void commitResultFiles(WorkFiles& files, const RunSettings& settings);
 
 // Locks the open data file for this run; another run's lock stops the run
 // with "File in use by another run".
 void lockDataFile(WorkFiles& files);
 
-// Opens the temporary file for writing without following a link at its name
-// (a link there is removed and a file created in its place), locks it, and
-// only then empties it; another run's lock stops the run before anything of
-// that run is touched.
+// Creates the temporary file as a new file that no one else can have open
+// (mode 0600 while the run works, locked): at a free name directly, over a
+// link by removing the link first, over a regular file by renaming a new one
+// over it. A file there that belongs to another user or that every user may
+// write is never used ("Can't create file" and an INFO line that says why),
+// and another run's lock on it stops the run before anything of that run is
+// touched ("File in use by another run").
 void createTemporaryFile(WorkFiles& files);
 
 // Reads the temporary file back through the locked descriptor.
@@ -97,7 +115,8 @@ bool reopenTemporaryFile(WorkFiles& files, size_t recordLength, int64_t records)
 // Tells the fatal signals which incomplete result files to remove.
 void trackResultFiles(const WorkFiles& files);
 
-// Releases the locks of the data file's work.
+// Gives the temporary file its lasting mode bits and releases the locks of
+// the data file's work.
 void releaseLocks(WorkFiles& files);
 
 // Opens the +CatFile for reading, from the kept copy when there is one.

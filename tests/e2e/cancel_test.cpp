@@ -215,10 +215,12 @@ INSTANTIATE_TEST_SUITE_P(Loops, StopSignal,
 
 // Every row of A.DAT becomes a category, so its count lines overflow an
 // unread standard output pipe while the category/weight file is written:
-// the program waits there, past its last row loop, until the test reads.
-// A signal then is not lost: it stops the run before the next file, or at the
-// end of the last one. Under nohup (SIGHUP ignored by the caller) a hang-up
-// does not cancel, and a console pipe that nobody reads any more
+// the program waits there, past its last row loop. A stop signal then ends
+// the run at once, whether anyone reads or not (a supervisor's SIGTERM): the
+// waiting write gives up, the count lines stop there, and the run ends as at
+// the end of the file, which it does not leave half-committed, and before
+// the next file. Under nohup (SIGHUP ignored by the caller) a hang-up does
+// not cancel, and a console pipe that nobody reads any more
 // (`fuzzyart ... | head -c1`) must not end the run either.
 TEST(ManyCategories, OnlyAStopSignalEndsTheRunAfterTheLastRowLoop) {
   enum Action { kSignal, kIgnoredHangUp, kCloseStdout, kCloseStderr };
@@ -239,18 +241,69 @@ TEST(ManyCategories, OnlyAStopSignalEndsTheRunAfterTheLastRowLoop) {
       ASSERT_TRUE(run.readUntil(action == kCloseStderr ? " " : "Writing Category/Weightfile.")) << tail(run.console);
     }
     if (action == kCloseStderr) run.closeConsole();
-    if (action <= kIgnoredHangUp) run.signal(action == kSignal ? SIGTERM : SIGHUP);
+    if (action == kSignal) {
+      ASSERT_TRUE(run.waitForFullStdout());
+      run.signal(SIGTERM);
+      EXPECT_TRUE(run.endsWithin(std::chrono::seconds(1))) << "the stop waited for a reader";
+    }
+    if (action == kIgnoredHangUp) run.signal(SIGHUP);
     run.finish();
     EXPECT_EQ(run.exitCode, action == kSignal ? 1 : 0) << tail(run.console);
     EXPECT_EQ(run.killedBy, 0);
     EXPECT_EQ(run.console.ends_with(kCancelled), action == kSignal) << tail(run.console);
     EXPECT_EQ(run.console.find("B.DAT"), std::string::npos) << tail(run.console);
-    EXPECT_EQ(fileSize(run.file("B.BIN")), -1);
-    EXPECT_EQ(action == kCloseStdout ? reference.out : run.out, reference.out);
+    EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT A.FAC A.FAF B.DAT ");
+    if (action == kSignal) {
+      EXPECT_TRUE(run.out.size() < reference.out.size() && reference.out.starts_with(run.out)) << run.out.size();
+    } else {
+      EXPECT_TRUE((action == kCloseStdout ? reference.out : run.out) == reference.out) << run.out.size();
+    }
     for (const char* name : {"A.FAC", "A.FAF", "A.BIN"}) {
       EXPECT_EQ(readFile(run.file(name)), readFile(reference.file(name))) << name;
     }
   }
+}
+
+// The data's directory renamed while the run works: a stop, or a signal that
+// ends the process, still removes the hidden files of the results from it;
+// a run left alone completes its results there.
+TEST(MovedDirectory, RunCleansUpOrCompletesWhereTheDirectoryWent) {
+  for (int number : {SIGTERM, SIGUSR1, 0}) {
+    SCOPED_TRACE(number);
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    writeFile(dir.file("sub/A.DAT"), number != 0 ? rows(kBigRows, false) : rows(900, true));
+    std::vector<std::string> args{"sub/A.DAT", "-W", "--save-model=sub/A.model", "-R2000"};
+    if (number == 0) args.back() = "-R5", args.push_back("-V0.99");
+    ChildProcess run(ChildProcess::kPipes, FUZZYART_BINARY, dir.path, args, cleanEnvironment());
+    ASSERT_TRUE(run.readUntil(number != 0 ? "Iteration:1" : "Writing Category/Weightfile.")) << tail(run.console);
+    if (number == 0) {
+      ASSERT_TRUE(run.waitForFullStdout());
+    }
+    std::filesystem::rename(dir.file("sub"), dir.file("moved"));
+    if (number != 0) run.signal(number);
+    run.finish();
+    EXPECT_EQ(run.exitCode, number == SIGTERM ? 1 : number == 0 ? 0 : -1) << tail(run.console);
+    EXPECT_EQ(filesIn(dir.file("moved")), number != 0 ? "A.BIN A.DAT " : "A.BIN A.BKC A.DAT A.FAC A.FAF A.model ");
+    EXPECT_EQ(filesIn(dir.path), "moved ");
+  }
+}
+
+// A directory that appears at the category/weight file's name while the
+// run works: no result takes its name, the earlier value file stays, and
+// the message names the cause.
+TEST(ManyCategories, DirectoryAtAResultNameLeavesTheEarlierResults) {
+  Program run(rows(900, true), Program::kPipes, {"-R5", "-V0.99", "A.DAT"});
+  writeFile(run.file("A.FAF"), "earlier\n");
+  ASSERT_TRUE(run.readUntil("Writing Category/Weightfile.")) << tail(run.console);
+  ASSERT_TRUE(run.waitForFullStdout());
+  std::filesystem::create_directory(run.file("A.FAC"));
+  run.finish();
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_TRUE(run.console.ends_with("\nPANIC: Can't write to disk. Disk full?\nINFO: Is a directory: A.FAC\n"))
+      << tail(run.console);
+  EXPECT_EQ(readFile(run.file("A.FAF")), "earlier\n");
+  EXPECT_EQ(filesIn(run.path), "A.BIN A.DAT A.FAC A.FAF B.DAT ");
 }
 
 }  // namespace

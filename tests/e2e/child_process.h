@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -152,6 +153,32 @@ class ChildProcess {
   }
 
   void signal(int number) { kill(pid_, number); }
+
+  // Waits, without reading it, until the standard output pipe is full: the
+  // program's next write to it waits for the test.
+  bool waitForFullStdout() {
+    const auto deadline = Clock::now() + kPatience;
+    for (int queued = 0; ioctl(outFd_, FIONREAD, &queued) == 0 && Clock::now() < deadline; usleep(1000)) {
+      if (queued >= 4096) return true;
+    }
+    return false;
+  }
+
+  // Waits at most `limit` for the program to end, reading the console but
+  // not standard output; false when it is still running then.
+  bool endsWithin(std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      if (waitpid(pid_, &status_, WNOHANG) == pid_) return reaped_ = true;
+      pollfd p{consoleFd_, POLLIN, 0};
+      char buffer[4096];
+      if (poll(&p, 1, 10) > 0) {
+        const ssize_t n = read(consoleFd_, buffer, sizeof buffer);
+        if (n > 0) console.append(buffer, size_t(n));
+      }
+    }
+    return false;
+  }
   void type(const std::string& keys) {
     if (write(consoleFd_, keys.data(), keys.size()) != ssize_t(keys.size())) throw std::runtime_error("cannot type");
   }
@@ -168,7 +195,7 @@ class ChildProcess {
     bool ended = false;
     char buffer[65536];
     while (consoleFd_ >= 0 || outFd_ >= 0) {
-      if (slaveFd_ >= 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+      if (slaveFd_ >= 0 && !reaped_ && waitpid(pid_, &status, WNOHANG) == pid_) {
         ended = true;
         after = terminalNow();
         closeFd(slaveFd_);
@@ -183,7 +210,11 @@ class ChildProcess {
         if (n <= 0) closeFd(p.fd == outFd_ ? outFd_ : consoleFd_);  // a terminal whose other side is gone reports EIO
       }
     }
-    if (!ended) waitpid(pid_, &status, 0);
+    if (reaped_) {
+      status = status_;
+    } else if (!ended) {
+      waitpid(pid_, &status, 0);
+    }
     pid_ = -1;
     exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     killedBy = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
@@ -203,6 +234,8 @@ class ChildProcess {
   }
 
   pid_t pid_ = -1;
+  bool reaped_ = false;  // endsWithin saw the end, with status_
+  int status_ = 0;
   int consoleFd_ = -1;  // standard error's pipe, or the terminal's master side
   int outFd_ = -1;
   int slaveFd_ = -1;

@@ -1,0 +1,3 @@
+#!/bin/sh
+# Lets the temporary directory be removed.
+chattr -i DATA.FAC

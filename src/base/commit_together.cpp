@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/directory.h"
-#include "fuzzyart/output_file.h"
+#include "base/output_file.h"
 
 namespace fuzzyart {
 

@@ -20,10 +20,7 @@
 #include "engine/category_table.h"
 #include "engine/choice_kernel.h"
 #include "base/chunk_team.h"
-#include "engine/classification.h"
-#include "engine/learning.h"
 #include "engine/match_test.h"
-#include "engine/row_search.h"
 
 namespace fuzzyart {
 namespace {
@@ -229,43 +226,6 @@ TEST(Search, ReachingOneEndsTheSearchWithTheFullSearchsWinner) {
         }
       }
     }
-  }
-}
-
-// Rows in batches (numerators summed together, the categories changed by
-// earlier rows of the batch summed again) and rows shared among threads
-// learn the bits of one row at a time on one thread; the weights pass the
-// first-level cache.
-TEST(Learning, BatchesAndSharedRowsGiveTheBitsOfOneRowAtATime) {
-  std::mt19937 rng(3);
-  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-  const size_t length = 2048;
-  std::vector<float> rows(300 * length);
-  for (float& v : rows) v = unit(rng) * unit(rng);
-  std::vector<uint32_t> learnt[5];
-  for (int way = 0; way < 5; ++way) {
-    CategoryTable table(1024, static_cast<int>(length), 0.0f);
-    MemoryRows source(rows, length);
-    // Ways 2 and 3 share rows always; way 4 where it measures sharing faster.
-    SearchOptions options;
-    options.test.vigilance = 0.45f;
-    options.threads = way < 2 ? 1 : 2;
-    options.batchFloats = way % 2 == 0 ? INT64_MAX : 0;
-    options.measureSharing = way == 4;
-    for (int pass = 1; pass <= 3; ++pass) learnPass(table, source, {pass, 0.4f, options}, nullptr);
-    for (int j = 0; j < table.count(); ++j) {
-      for (size_t i = 0; i < length; ++i) learnt[way].push_back(std::bit_cast<uint32_t>(table.weight(j, static_cast<int>(i))));
-    }
-    EXPECT_GT(table.count(), 130);
-    EXPECT_EQ(learnt[way], learnt[0]) << "way " << way;
-    // Classification, in batches past the first-level cache, gives each
-    // row's category alone.
-    int64_t checked = 0;
-    classifyRows(table, source, options, [&](int64_t row, int category, std::span<const float> input) {
-      ASSERT_EQ(category, classifyOne(table, input, options)) << "row " << row;
-      ++checked;
-    }, nullptr, way + 1);
-    EXPECT_EQ(checked, 300);
   }
 }
 

@@ -1,4 +1,6 @@
 """Pictures of Fuzzy ART categories with matplotlib."""
+import warnings
+
 import matplotlib.pyplot as plt
 import numpy as np
 from matplotlib.patches import Rectangle
@@ -60,7 +62,10 @@ def vigilance_scan(X, vigilances, labels=None, ax=None, **params):
     ax = ax if ax is not None else plt.gca()
     counts, agreement = [], []
     for v in vigilances:
-        model = FuzzyART(vigilance=v, **params).fit(X)
+        with warnings.catch_warnings():
+            # Rows left without a category are part of what the scan shows.
+            warnings.simplefilter("ignore", UserWarning)
+            model = FuzzyART(vigilance=v, **params).fit(X)
         counts.append(model.n_categories_)
         if labels is not None:
             from sklearn.metrics import adjusted_rand_score

@@ -478,6 +478,7 @@ PYBIND11_MODULE(_engine, m) {
       .def_static("load_model", &EngineModel::loadModel, py::arg("path"))
       .def("copy", [](const EngineModel& model) { return EngineModel(model); })
       .def_property_readonly("n_categories", [](const EngineModel& model) { return model.network.categoryCount(); })
+      .def_property_readonly("columns", [](const EngineModel& model) { return model.scaling.columns; })
       .def_property_readonly("n_columns", [](const EngineModel& model) { return model.scaling.columnCount; })
       .def_property_readonly("input_length", [](const EngineModel& model) { return model.scaling.inputLength(); })
       .def_property_readonly("parameters", &EngineModel::parameters)

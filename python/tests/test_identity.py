@@ -99,12 +99,9 @@ def test_recall_of_a_stored_file_gives_the_command_lines_categories(run, tmp_pat
     agree(fuzzyart.FuzzyART.from_fac(tmp_path / "model.FAC", X, **params).predict(X), code, panic, stem.with_suffix(".FAF"))
 
 
-MODELS = [
-    (dict(vigilance=0.75, complement_coding=True), []),
-    (dict(vigilance=0.8, normalise=True, alpha=0.001), []),
-    (dict(vigilance=0.7, n_iter=3, beta=0.6, itp=0.7, alpha=0.01), []),
-    (dict(vigilance=0.85, complement_coding=True), ["-X1,3-4"]),
-]
+MODELS = [(dict(vigilance=0.75, complement_coding=True), []), (dict(vigilance=0.8, normalise=True, alpha=0.001), []),
+          (dict(vigilance=0.7, n_iter=3, beta=0.6, itp=0.7, alpha=0.01), []),
+          (dict(vigilance=0.85, complement_coding=True), ["-X1,3-4"])]
 
 
 @pytest.mark.parametrize("params, columns", MODELS, ids=lambda p: "".join(switches(p) if isinstance(p, dict) else p))
@@ -121,18 +118,15 @@ def test_model_files_pass_both_ways_between_the_command_line_and_the_package(run
     assert loaded.get_params() == fuzzyart.FuzzyART(**params, max_categories=1024).get_params()
     learnt = fuzzyart.FuzzyART(**params, max_categories=1024).fit(fuzzyart.read_data(EXAMPLES / "iris.dat"))
     learnt.save(tmp_path / "py.model")
+    # The same bytes, so the command line recalls it as it recalls its own.
     assert (tmp_path / "py.model").read_bytes() == (tmp_path / "cli.model").read_bytes()
-    code, panic, stem = run("far.dat", "--model=py.model")
-    agree(loaded.predict(far), code, panic, stem.with_suffix(".FAF"))
 
 
 def test_a_bad_model_file_gives_the_command_lines_message(run, tmp_path, monkeypatch):
-    run("iris.dat", "-V0.75", "--save-model=iris.model")
-    text = (tmp_path / "iris.model").read_text()
-    (tmp_path / "bad.model").write_text(text.replace("vigilance 0.75", "vigilance 1.5"))
+    (tmp_path / "bad.model").write_text("fuzzyart-model 1\nkind fuzzyart\ncolumns 0\n")
     code, panic, _ = run("iris.dat", "--model=bad.model")
     monkeypatch.chdir(tmp_path)
     with pytest.raises(ValueError) as error:
         fuzzyart.FuzzyART.load("bad.model")
     assert code == 5 and str(error.value) == panic
-    assert panic == "Bad modelfile: bad.model\nINFO: Line 12: vigilance 1.5 is not between 0 and 1"
+    assert panic == "Bad modelfile: bad.model\nINFO: Line 3: columns 0 is not between 1 and 8192"

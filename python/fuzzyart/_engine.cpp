@@ -411,8 +411,10 @@ struct EngineModel {
     const float beta = t[4].cast<float>();
     const int passes = t[5].cast<int>();
     namespace mf = model_format;
-    std::string fault = mf::parameterFault(mf::kNextBetaLine, beta);
-    if (fault.empty()) fault = mf::parameterFault(mf::kPassesLine, passes);
+    // The network refuses a NaN Beta and negative passes itself; these are
+    // the rules of the model file, which the network does not know.
+    std::string fault = mf::parameterFault(mf::kBetaLine, parameters.beta);
+    if (fault.empty()) fault = mf::parameterFault(mf::kNextBetaLine, beta);
     const auto weights = t[3].cast<Rows>();
     const size_t length = static_cast<size_t>(scaling.inputLength());
     const size_t count = static_cast<size_t>(weights.size()) / length;

@@ -35,5 +35,5 @@ def test_frames_name_the_axes_and_only_the_largest_categories_are_drawn():
     ax = fuzzyart.plot.categories(model, frame, dims=("pl", "pw"), ax=matplotlib.pyplot.figure().gca(), top=5)
     assert (ax.get_xlabel(), ax.get_ylabel()) == ("pl", "pw") and len(ax.patches) == 5
     assert ax.get_title().startswith(f"{model.n_categories_} categories, the 5 largest drawn")
-    largest = sorted(np.argsort(-model.counts_, kind="stable")[:5])
-    assert [t.get_text() for t in ax.get_legend().get_texts()][-5:] == [f"{j} ({model.counts_[j]} rows)" for j in largest]
+    top = sorted(np.argsort(-model.counts_, kind="stable")[:5])
+    assert [t.get_text() for t in ax.get_legend().get_texts()][-5:] == [f"{j} ({model.counts_[j]} rows)" for j in top]

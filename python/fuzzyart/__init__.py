@@ -204,7 +204,7 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         if fresh:
             parameters = self._parameters()
             rows = self._rows(X)
-            if len(rows) == 1:
+            if len(rows) == 1 and data_range is None:
                 raise ValueError("FuzzyART needs at least 2 rows to measure ranges (n_samples=1)")
             model = _engine.Model.measure(rows, parameters, self._known_ranges(data_range, rows.shape[1]))
             prepared = model.prepare(rows, data_range is not None)

@@ -353,6 +353,8 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         # checked by the engine as it is restored, and here the parameters
         # and that every array fits the network, since predict and the
         # pictures trust them.
+        # Pickles of earlier releases have no constant_columns.
+        state = {"constant_columns": "ignore", **state}
         super().__setstate__(state)
         _engine.check_parameters(self._parameters())
         self._threads()

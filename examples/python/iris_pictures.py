@@ -3,7 +3,7 @@
 a complement-coded network on the petal columns, and a vigilance scan with
 the adjusted Rand index against the species.
 
-    examples/python/iris_pictures.py [OUTPUT_DIRECTORY]   (default: doc/)
+    examples/python/iris_pictures.py [OUTPUT_DIRECTORY]   (default: the current directory)
 """
 import os
 import sys
@@ -13,21 +13,20 @@ import matplotlib
 matplotlib.use("Agg")  # no display needed
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+import pandas as pd  # noqa: E402
 
 import fuzzyart  # noqa: E402
 
-here = os.path.dirname(os.path.abspath(__file__))
-root = os.path.dirname(os.path.dirname(here))
-out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "doc")
+examples = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+out = sys.argv[1] if len(sys.argv) > 1 else os.curdir
 
-X = fuzzyart.read_data(os.path.join(root, "examples", "iris.dat"))
-species = np.loadtxt(os.path.join(root, "examples", "iris.labels"), dtype=int)
+columns = ["sepal length (cm)", "sepal width (cm)", "petal length (cm)", "petal width (cm)"]
+X = pd.DataFrame(fuzzyart.read_data(os.path.join(examples, "iris.dat")), columns=columns)
+species = np.loadtxt(os.path.join(examples, "iris.labels"), dtype=int)
 
 model = fuzzyart.FuzzyART(vigilance=0.55, complement_coding=True).fit(X)
 fig, ax = plt.subplots(figsize=(6, 4.5), dpi=80)
-fuzzyart.plot.categories(model, X, dims=(2, 3), ax=ax)
-ax.set_xlabel("petal length (cm)")
-ax.set_ylabel("petal width (cm)")
+fuzzyart.plot.categories(model, X, dims=("petal length (cm)", "petal width (cm)"), ax=ax)
 fig.tight_layout()
 fig.savefig(os.path.join(out, "iris_categories.png"))
 

@@ -11,14 +11,18 @@ The results are those of the command line to the bit. ``fuzzyart.plot`` draws
 categories and vigilance scans (matplotlib) and ``fuzzyart.dask`` classifies
 Dask arrays and DataFrames on a cluster; both load on first use.
 """
-import importlib
-import numbers
-import os
-import sys
+# Imported under private names, so that dir(fuzzyart) shows only the package.
+import importlib as _importlib
+import numbers as _numbers
+import os as _os
+import sys as _sys
+import warnings as _warnings
 
-import numpy as np
-from sklearn.base import BaseEstimator, ClusterMixin
-from sklearn.utils.validation import _get_feature_names, check_array, check_is_fitted
+import numpy as _np
+from sklearn.base import BaseEstimator as _BaseEstimator
+from sklearn.base import ClusterMixin as _ClusterMixin
+from sklearn.utils.validation import _get_feature_names, check_array as _check_array
+from sklearn.utils.validation import check_is_fitted as _check_is_fitted
 
 from . import _engine
 
@@ -28,12 +32,18 @@ __version__ = _engine.version
 FuzzyARTError = _engine.FuzzyARTError
 
 _LAZY = ("dask", "plot")
+# The largest category limit and number of passes the engine counts to.
+_INT_MAX = 2**31 - 1
+
+
+def __dir__():
+    return sorted(__all__ + list(_LAZY))
 
 
 def __getattr__(name):
     # Dask and matplotlib are heavy imports that most users never need.
     if name in _LAZY:
-        return importlib.import_module("." + name, __name__)
+        return _importlib.import_module("." + name, __name__)
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -45,16 +55,16 @@ def read_data(path, columns=None):
     command line refuses ("Bad datafile", "No datarows"), OSError when the
     file cannot be read.
     """
-    values = _engine.read_data(os.fspath(path))
+    values = _engine.read_data(_os.fspath(path))
     if columns is None:
         return values
-    columns = np.asarray(columns, dtype=np.intp).reshape(-1)
+    columns = _np.asarray(columns, dtype=_np.intp).reshape(-1)
     if columns.size == 0 or columns.min() < 0 or columns.max() >= values.shape[1]:
         raise ValueError(f"Columns must be between 0 and {values.shape[1] - 1}: {columns.tolist()}")
-    return np.ascontiguousarray(values[:, columns])
+    return _np.ascontiguousarray(values[:, columns])
 
 
-class FuzzyART(ClusterMixin, BaseEstimator):
+class FuzzyART(_ClusterMixin, _BaseEstimator):
     """Fuzzy ART clustering with the command line's engine.
 
     Parameters (the command line's switch in brackets)
@@ -62,7 +72,7 @@ class FuzzyART(ClusterMixin, BaseEstimator):
     vigilance : float in 0..1 [-V]
         The match a row needs to join a category; higher gives more, smaller
         categories. Also applies at prediction: a row no category accepts is
-        labelled -1.
+        labelled -1 (``predict(X, vigilance=0)`` labels every row).
     alpha : float [-I]
         Choice parameter, added to the denominators of the choice and match
         values. With 0, a row or category whose scaled values are all 0
@@ -77,8 +87,16 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         Follow each row's scaled values by 1 minus each of them.
     normalise : bool [-N]
         Divide every row by its sum before scaling.
-    max_categories : int >= 1
-        More categories raise FuzzyARTError ("Too many categories").
+    max_categories : int >= 1 or None
+        More categories raise FuzzyARTError ("Too many categories"); None
+        (the default) limits them by memory only. The command line allows
+        1024.
+    constant_columns : "ignore" or "error"
+        A column with the same value in every row of ``fit``: "ignore" (the
+        default) keeps it, scaled to 0 in every row (a later row with a larger
+        value scales to 1), so it takes part in ``weights_`` but tells no
+        category from another; "error" raises ValueError, as the command line
+        stops ("No dynamic").
     n_jobs : int or None
         Threads of classification; None or -1 for every core.
     verbose : bool
@@ -98,7 +116,9 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         with (after the division by the row sum with ``normalise``).
 
     Parameters are fixed at ``fit``; ``set_params`` takes effect at the next
-    ``fit``, not at ``partial_fit`` or ``predict``.
+    ``fit``, not at ``partial_fit`` or ``predict``. Rows are scaled into 0..1
+    inside, column by column: a scaler in front of it in a Pipeline is not
+    needed (and changes the results only by rounding).
     """
 
     def __init__(
@@ -110,7 +130,8 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         n_iter=10,
         complement_coding=False,
         normalise=False,
-        max_categories=1024,
+        max_categories=None,
+        constant_columns="ignore",
         n_jobs=None,
         verbose=False,
     ):
@@ -122,22 +143,43 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         self.complement_coding = complement_coding
         self.normalise = normalise
         self.max_categories = max_categories
+        self.constant_columns = constant_columns
         self.n_jobs = n_jobs
         self.verbose = verbose
 
     # Learning.
 
     def fit(self, X, y=None):
-        """Learns ``n_iter`` passes over the rows of X, from no categories."""
-        return self._learn(X, self.n_iter, fresh=True)
+        """Learns ``n_iter`` passes over the rows of X, from no categories.
 
-    def partial_fit(self, X, y=None):
+        Warns (UserWarning) when rows are left at -1, where the command line
+        would stop with "Can't find category (RC)".
+        """
+        self._learn(X, self.n_iter, fresh=True)
+        left = int((self.labels_ == -1).sum())
+        if left:
+            _warnings.warn(
+                f"{left} of {len(self.labels_)} rows are labelled -1: no category accepts them after learning "
+                "(the command line stops at the first with \"Can't find category (RC)\"). "
+                "predict(X, vigilance=0) gives every row its best category; a lower vigilance leaves fewer such rows.",
+                UserWarning,
+                stacklevel=2,
+            )
+        return self
+
+    def partial_fit(self, X, y=None, data_range=None):
         """One more learning pass over new rows.
 
         The categories are kept and beta goes on shrinking by itp. The first
-        call fixes the ranges; rows of later calls are clipped into them.
+        call fixes the ranges, X's or ``data_range``, a ``(min, max)`` pair of
+        arrays with a value for every column (of the row-normalised values
+        with ``normalise``), so that a stream is scaled as its whole would
+        be; rows outside the ranges are clipped into them.
         """
-        return self._learn(X, 1, fresh=not hasattr(self, "_model"))
+        fresh = not hasattr(self, "_model")
+        if data_range is not None and not fresh:
+            raise ValueError("data_range is taken by the first partial_fit only; the ranges are fixed since")
+        return self._learn(X, 1, fresh=fresh, data_range=data_range)
 
     @classmethod
     def from_fac(cls, path, X, **params):
@@ -151,32 +193,50 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         """
         estimator = cls(**params)
         rows = estimator._rows(X)
-        model = _engine.Model.load(os.fspath(path), rows, estimator._parameters())
+        model = _engine.Model.load(_os.fspath(path), rows, estimator._parameters())
         estimator._commit(model, X, rows, model.prepare(rows, False), estimator._threads())
         return estimator
 
-    def _learn(self, X, passes, fresh):
+    def _learn(self, X, passes, fresh, data_range=None):
         # Everything is computed on the side and assigned at the end, so that
         # an error or Ctrl+C leaves the estimator as it was.
         threads = self._threads()
         if fresh:
+            parameters = self._parameters()
             rows = self._rows(X)
-            try:
-                model = _engine.Model.measure(rows, self._parameters())
-            except ValueError as error:
-                if len(rows) == 1:
-                    raise ValueError(f"{error} (n_samples=1: every column is constant)") from None
-                raise
-            prepared = model.prepare(rows, False)
+            if len(rows) == 1 and data_range is None:
+                raise ValueError("FuzzyART needs at least 2 rows to measure ranges (n_samples=1)")
+            model = _engine.Model.measure(rows, parameters, self._known_ranges(data_range, rows.shape[1]))
+            prepared = model.prepare(rows, data_range is not None)
         else:
             self._check_feature_names(X, reset=False)
             rows = self._rows(X)
             model = self._model.copy()
             prepared = model.prepare(rows, True)
         with _Progress(self.verbose, passes, model.passes) as progress:
-            model.learn(prepared, passes, progress)
+            try:
+                model.learn(prepared, passes, progress)
+            except FuzzyARTError as error:
+                if not str(error).startswith("Too many categories"):
+                    raise
+                limit = model.parameters["max_categories"]
+                raise FuzzyARTError(f"{error} (max_categories={limit}; None limits them by memory only)") from None
         self._commit(model, X, rows, prepared, threads)
         return self
+
+    @staticmethod
+    def _known_ranges(data_range, columns):
+        if data_range is None:
+            return None
+        try:
+            low, high = (_np.asarray(bound, dtype=_np.float32) for bound in data_range)
+        except (TypeError, ValueError):
+            raise ValueError("data_range must be a (min, max) pair of arrays") from None
+        if low.shape != (columns,) or high.shape != (columns,):
+            raise ValueError(f"data_range must hold {columns} minima and {columns} maxima, one for every column")
+        if not (_np.isfinite(low).all() and _np.isfinite(high).all() and (low <= high).all()):
+            raise ValueError("data_range must be finite, each minimum at most its maximum")
+        return low, high
 
     def _commit(self, model, X, rows, prepared, threads):
         labels, counts, centres = model.classify(prepared, threads, True)
@@ -191,30 +251,92 @@ class FuzzyART(ClusterMixin, BaseEstimator):
             labels_=labels,
             counts_=counts,
             cluster_centers_=centres,
-            n_categories_=model.n_categories,
-            weights_=model.weights(),
-            data_min_=model.min,
-            data_max_=model.max,
+            **self._network_attributes(model),
         )
         # One assignment: a Ctrl+C between two attributes would leave a mix.
         self.__dict__ = state
 
+    @staticmethod
+    def _network_attributes(model):
+        return dict(n_categories_=model.n_categories, weights_=model.weights(), data_min_=model.min,
+                    data_max_=model.max)
+
     # Classification.
 
-    def predict(self, X):
+    def predict(self, X, vigilance=None):
         """The category of every row (-1 where no category accepts it).
 
         Rows are scaled with the fitted ranges and clipped into 0..1, so a
-        row's label never depends on the other rows.
+        row's label never depends on the other rows. ``vigilance`` replaces
+        the fitted one for this call only, without learning: 0 gives every
+        row the category of its highest choice value.
         """
-        return self._predict(X, self._threads())
+        return self._predict(X, self._threads(), vigilance)
 
-    def _predict(self, X, threads):
-        check_is_fitted(self, "_model")
+    def _predict(self, X, threads, vigilance=None):
+        _check_is_fitted(self, "_model")
         self._check_feature_names(X, reset=False)
-        return self._model.predict(self._rows(X), threads)
+        if vigilance is not None and (not isinstance(vigilance, _numbers.Real) or isinstance(vigilance, bool)):
+            raise TypeError(f"vigilance must be a number, not {vigilance!r}")
+        return self._model.predict(self._rows(X), threads, vigilance)
+
+    def score(self, X, y=None):
+        """The Calinski-Harabasz index of ``predict(X)`` on the scaled rows.
+
+        The ratio of the spread between the categories to the spread within
+        them (higher is better), over the rows as the network sees them,
+        scaled into 0..1; rows labelled -1 count as one more group. 0 where
+        it is not defined: all rows in one group, or every row in its own.
+        ``GridSearchCV`` uses it when no ``scoring`` is given; ``y`` is
+        ignored.
+        """
+        _check_is_fitted(self, "_model")
+        self._check_feature_names(X, reset=False)
+        prepared = self._model.prepare(self._rows(X), True)
+        labels = self._model.classify(prepared, self._threads(), False)[0]
+        if not 1 < len(_np.unique(labels)) < len(labels):
+            return 0.0
+        from sklearn.metrics import calinski_harabasz_score
+
+        return float(calinski_harabasz_score(prepared, labels))
 
     # Files.
+
+    def save(self, path):
+        """Writes the model file that ``fuzzyart DATA --model=PATH`` reads.
+
+        It keeps the network whole, to the bit: every weight of both halves,
+        the ranges, the parameters and where learning goes on from, with the
+        counts of the last fit; ``load`` reads it back. Written under a
+        hidden name beside ``path`` and renamed over it once complete.
+        """
+        _check_is_fitted(self, "_model")
+        self._model.save_model(_os.fspath(path), self.counts_.tolist())
+
+    @classmethod
+    def load(cls, path):
+        """An estimator of a model file (``save``, or the command line's
+        ``--save-model``), with the file's parameters.
+
+        ``predict`` gives what ``fuzzyart DATA --model=PATH`` writes to the
+        .FAF, minus 1, with -1 where the command line stops; ``partial_fit``
+        goes on learning. ``counts_`` are the file's; there is no
+        ``labels_`` or ``cluster_centers_`` until a fit. A model learnt on
+        some columns (-X) classifies whole rows by those columns. A file it
+        cannot use raises ValueError with the command line's message.
+        """
+        model, counts = _engine.Model.load_model(_os.fspath(path))
+        params = model.parameters
+        if params["max_categories"] == _INT_MAX:
+            params["max_categories"] = None
+        estimator = cls(**params)
+        estimator.__dict__.update(
+            _model=model,
+            n_features_in_=model.n_columns,
+            counts_=_np.asarray(counts, dtype=_np.int64),
+            **cls._network_attributes(model),
+        )
+        return estimator
 
     def save_fac(self, path):
         """Writes the category/weight file (.FAC) as the command line does.
@@ -223,35 +345,64 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         renamed over ``path`` once complete, with the permission bits of the
         file it replaces (a new file gets 0666 less the umask).
         """
-        check_is_fitted(self, "_model")
-        self._model.save_categories(os.fspath(path), self.counts_.tolist())
+        _check_is_fitted(self, "_model")
+        self._model.save_categories(_os.fspath(path), self.counts_.tolist())
+
+    def __setstate__(self, state):
+        # A pickle is data that anyone may have edited: the network's state is
+        # checked by the engine as it is restored, and here the parameters
+        # and that every array fits the network, since predict and the
+        # pictures trust them.
+        # Pickles of earlier releases have no constant_columns.
+        state = {"constant_columns": "ignore", **state}
+        super().__setstate__(state)
+        _engine.check_parameters(self._parameters())
+        self._threads()
+        model = vars(self).get("_model")
+        if model is None:
+            return
+        k, variables = model.n_categories, model.n_variables
+        shapes = dict(weights_=(k, model.input_length), counts_=(k,), data_min_=(variables,),
+                      data_max_=(variables,), cluster_centers_=(k, variables))
+        for name, shape in shapes.items():
+            if name in state and _np.shape(state[name]) != shape:
+                raise ValueError(f"Not a fuzzyart model state: {name} of shape {_np.shape(state[name])}, not {shape}")
+        if state.get("n_features_in_") != model.n_columns or state.get("n_categories_") != k:
+            raise ValueError("Not a fuzzyart model state: n_features_in_ or n_categories_ differs from the network")
+        if "labels_" in state and (_np.ndim(state["labels_"]) != 1 or (_np.asarray(state["labels_"]) >= k).any()):
+            raise ValueError("Not a fuzzyart model state: labels_ are not categories of the network")
 
     # Helpers.
 
     def _rows(self, X):
         # NaN and infinity are checked by the engine, which names their row.
-        return check_array(X, dtype=np.float32, order="C", force_all_finite=False, ensure_min_samples=0)
+        return _check_array(X, dtype=_np.float32, order="C", force_all_finite=False, ensure_min_samples=0)
 
     def _parameters(self):
-        integers = {"n_iter": self.n_iter, "max_categories": self.max_categories}
+        limit = _INT_MAX if self.max_categories is None else self.max_categories
+        integers = {"n_iter": self.n_iter, "max_categories": limit}
         reals = {"vigilance": self.vigilance, "alpha": self.alpha, "beta": self.beta, "itp": self.itp}
         for name, value in integers.items():
-            if not isinstance(value, numbers.Integral) or isinstance(value, bool):
+            if not isinstance(value, _numbers.Integral) or isinstance(value, bool):
                 raise TypeError(f"{name} must be an integer, not {value!r}")
+            if not -_INT_MAX - 1 <= value <= _INT_MAX:
+                raise ValueError(f"{name} must be between 1 and {_INT_MAX}, not {value}")
         for name, value in reals.items():
-            if not isinstance(value, numbers.Real) or isinstance(value, bool):
+            if not isinstance(value, _numbers.Real) or isinstance(value, bool):
                 raise TypeError(f"{name} must be a number, not {value!r}")
+        if self.constant_columns not in ("ignore", "error"):
+            raise ValueError(f"constant_columns must be 'ignore' or 'error', not {self.constant_columns!r}")
         flags = {"complement_coding": bool(self.complement_coding), "normalise": bool(self.normalise)}
-        return {**integers, **reals, **flags}
+        return {**integers, **reals, **flags, "constant_columns": self.constant_columns}
 
     def _threads(self):
         if self.n_jobs is None:
             return 0
-        if not isinstance(self.n_jobs, numbers.Integral) or self.n_jobs == 0:
+        if not isinstance(self.n_jobs, _numbers.Integral) or self.n_jobs == 0:
             raise ValueError(f"n_jobs must be a non-zero integer or None, not {self.n_jobs!r}")
         if self.n_jobs > 0:
             return int(self.n_jobs)
-        return max(1, len(os.sched_getaffinity(0)) + 1 + int(self.n_jobs))
+        return max(1, len(_os.sched_getaffinity(0)) + 1 + int(self.n_jobs))
 
 
 class _Progress:
@@ -267,7 +418,7 @@ class _Progress:
         try:
             from tqdm.auto import tqdm
 
-            self.bar = tqdm(total=self.passes, unit="pass", desc="FuzzyART", file=sys.stderr)
+            self.bar = tqdm(total=self.passes, unit="pass", desc="FuzzyART", file=_sys.stderr)
         except ImportError:
             pass
         return self
@@ -279,7 +430,7 @@ class _Progress:
             self.bar.set_postfix(categories=categories, refresh=False)
             self.bar.update(1)
         else:
-            print(f"FuzzyART pass {number} of {self.done + self.passes}: {categories} categories", file=sys.stderr)
+            print(f"FuzzyART pass {number} of {self.done + self.passes}: {categories} categories", file=_sys.stderr)
 
     def __exit__(self, *exc):
         if self.bar is not None:

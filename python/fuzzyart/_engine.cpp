@@ -3,6 +3,7 @@
 // drives. Long work runs without the GIL; an observer takes it back now and
 // then so that Ctrl+C stops the work within a fraction of a second.
 #include <fuzzyart/fuzzyart.h>
+#include <fuzzyart/model_file.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -14,6 +15,9 @@
 #include <limits>
 #include <optional>
 #include <string>
+
+#include "data/scaling_check.h"
+#include "results/model_format.h"
 
 namespace py = pybind11;
 using namespace fuzzyart;
@@ -167,6 +171,12 @@ NetworkParameters networkParameters(const py::dict& p) {
   parameters.itp = singlePrecision(p["itp"]);
   parameters.maxCategories = p["max_categories"].cast<int>();
   checkParameters(parameters);
+  // The library takes an infinite Beta, which turns every weight it touches
+  // into NaN; here it is refused as a non-finite Alpha is.
+  if (!std::isfinite(parameters.beta)) {
+    throw py::value_error("The learning rate parameter must be a finite number: Value=" +
+                          py::repr(p["beta"]).cast<std::string>());
+  }
   return parameters;
 }
 
@@ -175,6 +185,37 @@ ScalingOptions scalingOptions(const py::dict& p) {
   options.normalise = p["normalise"].cast<bool>();
   options.complementCoding = p["complement_coding"].cast<bool>();
   return options;
+}
+
+// The ranges a fit scales X with. Known ranges (a pair of float32 arrays,
+// one value per column, low not above high) replace the measured ones; X is
+// measured all the same, for the checks of its rows. A constant column stops
+// the fit, as the command line stops, or gets the smallest range above its
+// value: its rows scale to 0, and a later row with a larger value to 1.
+ColumnRanges fitRanges(const Rows& x, const py::dict& p, const py::object& known) {
+  const int columns = columnCount(x);
+  checkFinite(x);
+  ColumnRanges ranges = measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName);
+  if (!known.is_none()) {
+    ranges.min = known.cast<py::tuple>()[0].cast<std::vector<float>>();
+    ranges.max = known.cast<py::tuple>()[1].cast<std::vector<float>>();
+  }
+  const bool ignore = p["constant_columns"].cast<std::string>() == "ignore";
+  for (size_t c = 0; c < ranges.min.size(); ++c) {
+    float& low = ranges.min[c];
+    float& high = ranges.max[c];
+    if (low != high) continue;
+    if (!ignore) {
+      throw py::value_error("Column " + std::to_string(c) + " is constant (" + model_format::floatText(low) +
+                            " in every row); constant_columns='ignore' keeps it, scaled to 0");
+    }
+    if (high < std::numeric_limits<float>::max()) {
+      high = std::nextafter(high, std::numeric_limits<float>::infinity());
+    } else {
+      low = std::nextafter(low, -std::numeric_limits<float>::infinity());
+    }
+  }
+  return ranges;
 }
 
 py::array_t<float> floatArray(const std::vector<float>& values) {
@@ -188,13 +229,11 @@ struct EngineModel {
   Scaling scaling;
   Network network;
 
-  // Ranges measured on X, and an empty network.
-  static EngineModel measure(const Rows& x, const py::dict& p) {
+  // Ranges measured on X (or the known ranges of a stream), and an empty
+  // network.
+  static EngineModel measure(const Rows& x, const py::dict& p, const py::object& known) {
     const NetworkParameters parameters = networkParameters(p);
-    const int columns = columnCount(x);
-    checkFinite(x);
-    Scaling scaling = makeScaling(measureRanges(valuesOf(x), columns, p["normalise"].cast<bool>(), kArrayName),
-                                  scalingOptions(p), kArrayName);
+    Scaling scaling = makeScaling(fitRanges(x, p, known), scalingOptions(p), kArrayName);
     Network network(parameters, scaling.inputLength());
     return EngineModel{std::move(scaling), std::move(network)};
   }
@@ -275,8 +314,16 @@ struct EngineModel {
     return py::make_tuple(labels, counts, centres);
   }
 
-  Labels predict(const Rows& x, int threads) const {
-    return classify(prepare(x, true), threads, false)[0].cast<Labels>();
+  // With a vigilance, for this call only: the categories go into a network
+  // that differs in its vigilance alone.
+  Labels predict(const Rows& x, int threads, const py::object& vigilance) const {
+    if (vigilance.is_none()) return classify(prepare(x, true), threads, false)[0].cast<Labels>();
+    NetworkParameters parameters = network.parameters();
+    parameters.vigilance = singlePrecision(vigilance);
+    checkParameters(parameters);
+    EngineModel other{scaling, Network(parameters, network.inputLength())};
+    for (int j = 0; j < network.categoryCount(); ++j) other.network.addCategory(network.weights(j));
+    return other.classify(other.prepare(x, true), threads, false)[0].cast<Labels>();
   }
 
   py::array_t<float> weights() const {
@@ -295,6 +342,40 @@ struct EngineModel {
     saveCategoryFile(path, network, scaling, counts);
   }
 
+  // The estimator's parameters of the network, each float as the shortest
+  // decimal of its single-precision value (vigilance 0.7, not
+  // 0.699999988), which reads back to the same value.
+  py::dict parameters() const {
+    const NetworkParameters& p = network.parameters();
+    const auto decimal = [](float value) {
+      const std::string text = model_format::floatText(value);
+      double wide = 0.0;
+      std::from_chars(text.data(), text.data() + text.size(), wide);
+      return wide;
+    };
+    py::dict out;
+    out["vigilance"] = decimal(p.vigilance);
+    out["alpha"] = decimal(p.alpha);
+    out["beta"] = decimal(p.beta);
+    out["itp"] = decimal(p.itp);
+    out["n_iter"] = p.iterations;
+    out["complement_coding"] = scaling.complementCoding;
+    out["normalise"] = scaling.normalise;
+    out["max_categories"] = p.maxCategories;
+    return out;
+  }
+
+  // The model file, which the command line's --model reads: the whole
+  // network, its ranges and the counts of its last classification.
+  void saveModel(const std::string& path, const std::vector<int64_t>& counts) const {
+    fuzzyart::saveModel(path, Model{scaling, network, counts});
+  }
+
+  static py::tuple loadModel(const std::string& path) {
+    Model model = fuzzyart::loadModel(path);
+    return py::make_tuple(EngineModel{std::move(model.scaling), std::move(model.network)}, model.counts);
+  }
+
   // The whole state, to full precision: parameters, ranges, every weight
   // (both halves of complement-coded ones), and where learning goes on from.
   py::tuple state() const {
@@ -310,11 +391,14 @@ struct EngineModel {
                           floatArray(all), network.currentBeta(), network.passes());
   }
 
+  // A state from a pickle, which anyone may have edited: everything the
+  // library trusts is checked before a network is made of it.
   static EngineModel restore(const py::tuple& t) {
     if (t.size() != 6 || t[0].cast<int>() != 1) throw py::value_error("Not a fuzzyart model state");
     const auto p = t[1].cast<py::tuple>();
     NetworkParameters parameters{p[0].cast<int>(), p[1].cast<float>(), p[2].cast<float>(),
                                  p[3].cast<float>(), p[4].cast<float>(), p[5].cast<int>()};
+    checkParameters(parameters);
     const auto s = t[2].cast<py::tuple>();
     Scaling scaling;
     scaling.columnCount = s[0].cast<int>();
@@ -323,13 +407,28 @@ struct EngineModel {
     scaling.max = s[3].cast<std::vector<float>>();
     scaling.normalise = s[4].cast<bool>();
     scaling.complementCoding = s[5].cast<bool>();
-    Network network(parameters, scaling.inputLength());
+    checkScaling(scaling);
+    const float beta = t[4].cast<float>();
+    const int passes = t[5].cast<int>();
+    namespace mf = model_format;
+    // The network refuses a NaN Beta and negative passes itself; these are
+    // the rules of the model file, which the network does not know.
+    std::string fault = mf::parameterFault(mf::kBetaLine, parameters.beta);
+    if (fault.empty()) fault = mf::parameterFault(mf::kNextBetaLine, beta);
     const auto weights = t[3].cast<Rows>();
     const size_t length = static_cast<size_t>(scaling.inputLength());
-    for (size_t at = 0; at + length <= static_cast<size_t>(weights.size()); at += length) {
-      network.addCategory(std::span<const float>(weights.data() + at, length));
+    const size_t count = static_cast<size_t>(weights.size()) / length;
+    if (fault.empty() && static_cast<size_t>(weights.size()) % length != 0) {
+      fault = std::to_string(weights.size()) + " weights for categories of " + std::to_string(length);
     }
-    network.resumeLearning(t[4].cast<float>(), t[5].cast<int>());
+    if (fault.empty()) fault = mf::categoriesFault(static_cast<int64_t>(count), parameters.maxCategories);
+    for (size_t j = 0; fault.empty() && j < count; ++j) {
+      fault = mf::categoryFault(0, std::span<const float>(weights.data() + j * length, length));
+    }
+    if (!fault.empty()) throw py::value_error("Not a fuzzyart model state: " + fault);
+    Network network(parameters, scaling.inputLength());
+    for (size_t j = 0; j < count; ++j) network.addCategory(std::span<const float>(weights.data() + j * length, length));
+    network.resumeLearning(beta, passes);
     return EngineModel{std::move(scaling), std::move(network)};
   }
 };
@@ -366,18 +465,25 @@ PYBIND11_MODULE(_engine, m) {
   });
 
   m.def("read_data", &readData, py::arg("path"));
+  m.def("check_parameters", [](const py::dict& p) { networkParameters(p); }, py::arg("parameters"));
 
   py::class_<EngineModel>(m, "Model")
-      .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"))
+      .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"), py::arg("known") = py::none())
       .def_static("load", &EngineModel::load, py::arg("path"), py::arg("x"), py::arg("parameters"))
       .def("prepare", &EngineModel::prepare, py::arg("x"), py::arg("clip"))
       .def("learn", &EngineModel::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none())
       .def("classify", &EngineModel::classify, py::arg("prepared"), py::arg("threads"), py::arg("tally"))
-      .def("predict", &EngineModel::predict, py::arg("x"), py::arg("threads"))
+      .def("predict", &EngineModel::predict, py::arg("x"), py::arg("threads"), py::arg("vigilance") = py::none())
       .def("weights", &EngineModel::weights)
       .def("save_categories", &EngineModel::saveCategories, py::arg("path"), py::arg("counts"))
+      .def("save_model", &EngineModel::saveModel, py::arg("path"), py::arg("counts"))
+      .def_static("load_model", &EngineModel::loadModel, py::arg("path"))
       .def("copy", [](const EngineModel& model) { return EngineModel(model); })
       .def_property_readonly("n_categories", [](const EngineModel& model) { return model.network.categoryCount(); })
+      .def_property_readonly("columns", [](const EngineModel& model) { return model.scaling.columns; })
+      .def_property_readonly("n_columns", [](const EngineModel& model) { return model.scaling.columnCount; })
+      .def_property_readonly("input_length", [](const EngineModel& model) { return model.scaling.inputLength(); })
+      .def_property_readonly("parameters", &EngineModel::parameters)
       .def_property_readonly("n_variables", [](const EngineModel& model) { return model.scaling.variableCount(); })
       .def_property_readonly("complement_coding",
                              [](const EngineModel& model) { return model.scaling.complementCoding; })
@@ -386,5 +492,11 @@ PYBIND11_MODULE(_engine, m) {
       .def_property_readonly("beta", [](const EngineModel& model) { return model.network.currentBeta(); })
       .def_property_readonly("passes", [](const EngineModel& model) { return model.network.passes(); })
       .def(py::pickle([](const EngineModel& model) { return model.state(); },
-                      [](const py::tuple& state) { return EngineModel::restore(state); }));
+                      [](const py::tuple& state) {
+                        try {
+                          return EngineModel::restore(state);
+                        } catch (const py::cast_error&) {
+                          throw py::value_error("Not a fuzzyart model state");
+                        }
+                      }));
 }

@@ -1,4 +1,6 @@
 """Pictures of Fuzzy ART categories with matplotlib."""
+import warnings
+
 import matplotlib.pyplot as plt
 import numpy as np
 from matplotlib.patches import Rectangle
@@ -11,32 +13,62 @@ def _unscale(w, low, high):
     return low + (high - low) * w
 
 
-def categories(model, X, dims=(0, 1), ax=None):
+def _column(dim, names):
+    if isinstance(dim, str):
+        if names is None or dim not in names:
+            raise ValueError(f"No column named {dim!r}: the columns are {names}")
+        return names.index(dim)
+    return int(dim)
+
+
+def categories(model, X, dims=(0, 1), ax=None, top=20):
     """Draws the rows of X coloured by category on two of their columns, and
     each category: a box from its lower corner w to its upper corner (1 minus
     the complement half) with complement coding, its lower corner as a point
     without. All in data units; rows no category accepts are grey.
 
+    X may be a DataFrame and ``dims`` its column names; the axes are labelled
+    with the column names (of X, else of the fit). With more than ``top``
+    categories only the ``top`` that hold most rows of X are drawn, the rows
+    of the others in light grey, and the title says so.
+
     Returns the Axes.
     """
     check_is_fitted(model, "_model")
-    X = check_array(X, dtype=np.float32)
     if model.normalise:
         raise ValueError("Categories of row-normalised data have no box in data units")
-    a, b = dims
-    ax = ax if ax is not None else plt.gca()
+    # Labels of X as given, so that a frame meets the names of the fit.
     labels = model.predict(X)
+    names = getattr(X, "columns", None)
+    names = [str(c) for c in (names if names is not None else getattr(model, "feature_names_in_", []))] or None
+    X = check_array(X, dtype=np.float32)
+    a, b = (_column(d, names) for d in dims)
+    ax = ax if ax is not None else plt.gca()
+    counts = np.bincount(labels[labels >= 0], minlength=model.n_categories_)
+    # Largest first; a stable sort keeps the category order among equals.
+    shown = np.sort(np.argsort(-counts, kind="stable")[:top])
     colours = plt.get_cmap("tab20")
-    ax.scatter(X[labels < 0, a], X[labels < 0, b], s=12, c="lightgrey", label="no category")
-    n = model.n_features_in_
+    # Weights and ranges are per used column (all but for a model file
+    # learnt with -X).
+    used = list(model._model.columns)
+    if a not in used or b not in used:
+        raise ValueError(f"The network does not use column {a if a not in used else b}")
+    n, column_a, column_b = len(used), a, b
+    a, b = used.index(a), used.index(b)
     low, high = model.data_min_.astype(np.float64), model.data_max_.astype(np.float64)
-    for j, w in enumerate(model.weights_.astype(np.float64)):
-        colour = colours(j % 20)
+    weights = model.weights_.astype(np.float64)
+    if (labels < 0).any():
+        ax.scatter(X[labels < 0, column_a], X[labels < 0, column_b], s=12, c="grey", label="no category")
+    hidden = (labels >= 0) & ~np.isin(labels, shown)
+    if hidden.any():
+        ax.scatter(X[hidden, column_a], X[hidden, column_b], s=12, c="lightgrey", label="other categories")
+    for place, j in enumerate(shown):
+        colour = colours(place % 20)
         rows = labels == j
-        ax.scatter(X[rows, a], X[rows, b], s=12, color=colour)
-        lower = _unscale(w[:n], low, high)
+        ax.scatter(X[rows, column_a], X[rows, column_b], s=12, color=colour, label=f"{j} ({counts[j]} rows)")
+        lower = _unscale(weights[j, :n], low, high)
         if model.complement_coding:
-            upper = _unscale(1.0 - w[n:], low, high)
+            upper = _unscale(1.0 - weights[j, n:], low, high)
             ax.add_patch(
                 Rectangle(
                     (lower[a], lower[b]), upper[a] - lower[a], upper[b] - lower[b], fill=False, edgecolor=colour, lw=1.5
@@ -44,9 +76,13 @@ def categories(model, X, dims=(0, 1), ax=None):
             )
         else:
             ax.plot(lower[a], lower[b], marker="s", color=colour, markeredgecolor="black")
-    ax.set_xlabel(f"column {a}")
-    ax.set_ylabel(f"column {b}")
-    ax.set_title(f"{model.n_categories_} categories, vigilance {model.vigilance}")
+    ax.set_xlabel(names[column_a] if names else f"column {column_a}")
+    ax.set_ylabel(names[column_b] if names else f"column {column_b}")
+    drawn = f", the {len(shown)} largest drawn" if len(shown) < model.n_categories_ else ""
+    ax.set_title(f"{model.n_categories_} categories{drawn}, vigilance {model.vigilance}")
+    # Beside the axes when a long legend would hide the rows.
+    beside = dict(loc="upper left", bbox_to_anchor=(1.01, 1.0), fontsize="x-small") if len(shown) > 6 else {}
+    ax.legend(**{"title": "category", "fontsize": "small", **beside})
     return ax
 
 
@@ -60,7 +96,10 @@ def vigilance_scan(X, vigilances, labels=None, ax=None, **params):
     ax = ax if ax is not None else plt.gca()
     counts, agreement = [], []
     for v in vigilances:
-        model = FuzzyART(vigilance=v, **params).fit(X)
+        with warnings.catch_warnings():
+            # Rows left without a category are part of what the scan shows.
+            warnings.simplefilter("ignore", UserWarning)
+            model = FuzzyART(vigilance=v, **params).fit(X)
         counts.append(model.n_categories_)
         if labels is not None:
             from sklearn.metrics import adjusted_rand_score

@@ -10,6 +10,7 @@ import numpy as np
 import pytest
 from conftest import EXAMPLES
 from numpy.testing import assert_array_equal
+from sklearn import metrics, model_selection, pipeline, preprocessing
 from sklearn.utils.estimator_checks import parametrize_with_checks
 
 import fuzzyart
@@ -47,12 +48,15 @@ with_nan[3, 1], with_inf[2, 0], constant[:, 1] = np.nan, -np.inf, 7.0
         (dict(n_jobs=0), ROWS, ValueError, "n_jobs"),
         ({}, with_nan, ValueError, "^Input contains NaN at row 3, column 1$"),
         ({}, with_inf, ValueError, "^Input contains infinity at row 2, column 0$"),
-        ({}, constant, ValueError, r"^No dynamic in datafile: X\. Variable: 2$"),
+        (dict(constant_columns="error"), constant, ValueError, r"^Column 1 is constant \(7 in every row\); constant_"),
+        (dict(n_iter=2**40), ROWS, ValueError, "^n_iter must be between 1 and 2147483647"),
+        (dict(alpha=np.inf), ROWS, ValueError, "^The category choice parameter must be a finite number"),
+        (dict(beta=1e39), ROWS, ValueError, "^The learning rate parameter must be a finite number"),
         ({}, ROWS[:1], ValueError, "n_samples=1"),
         ({}, np.zeros((0, 2)), ValueError, "^No datarows in datafile: X$"),
         (dict(normalise=True), [[1, -1], [2, 3]], ValueError, "^Row sum is 0 in datafile: X  Datarow:0$"),
         ({}, [[1, 1], [0, 0]], FuzzyARTError, r"^Division by 0\. Zero/Minvector\. \(Resonance\) Can't continue\.$"),
-        (dict(vigilance=1.0, max_categories=3), ROWS, FuzzyARTError, "^Too many categories. Max:3$"),
+        (dict(vigilance=1.0, max_categories=3), ROWS, FuzzyARTError, r"^Too many categories. Max:3 \(max_categories=3"),
     ],
 )
 def test_errors_leave_a_fitted_estimator_as_it_was(params, X, error, message):
@@ -65,7 +69,11 @@ def test_errors_leave_a_fitted_estimator_as_it_was(params, X, error, message):
 
 
 def test_prediction_scales_with_the_fitted_ranges_and_marks_rows_no_category_accepts():
-    model = FuzzyART(vigilance=0.9).fit(IRIS)
+    with pytest.warns(UserWarning, match=r"^3 of 150 rows are labelled -1"):
+        model = FuzzyART(vigilance=0.9).fit(IRIS)
+    assert_array_equal(model.predict(IRIS), model.labels_)
+    # Every row its best category for one call; the network keeps its vigilance.
+    assert (model.predict(IRIS, vigilance=0) >= 0).all() and (model.predict(IRIS) == -1).sum() == 3
     far = [[100.0, 0.0, 100.0, 0.0]]
     assert model.predict(far)[0] == -1
     assert model.set_params(vigilance=0.0).fit(IRIS).predict(far)[0] >= 0
@@ -90,6 +98,44 @@ def test_online_learning_goes_on_where_it_stopped_across_pickling(params):
     # Later batches are clipped into the ranges of the first.
     online.partial_fit(IRIS * 2)
     assert_array_equal(online.data_max_, whole.data_max_)
+
+
+def test_a_tampered_pickle_is_refused():
+    state = FuzzyART(vigilance=0.8).fit(IRIS).__getstate__()
+    version, p, s, weights, beta, passes = engine = state["_model"].__getstate__()
+    for bad in [(version, (*p[:3], 7.5, *p[4:]), *engine[2:]), (*engine[:5], -1), (*engine[:5], 2**40),
+                (version, p, (*s[:2], s[2][:3], *s[3:]), *engine[3:]), (*engine[:3], weights[:-1], beta, passes)]:
+        with pytest.raises(ValueError):
+            type(state["_model"]).__new__(type(state["_model"])).__setstate__(bad)
+    for change in [dict(vigilance=7.5), dict(data_min_=IRIS[0, :3]), dict(labels_=state["labels_"] + 100)]:
+        with pytest.raises(ValueError):
+            FuzzyART.__new__(FuzzyART).__setstate__({**state, **change})
+
+
+def test_constant_columns_scale_to_zero_and_change_no_category():
+    with_constant = np.insert(IRIS, 2, 5.0, axis=1)
+    model = FuzzyART(vigilance=0.8).fit(with_constant)
+    assert_array_equal(model.labels_, FuzzyART(vigilance=0.8).fit(IRIS).labels_)
+    assert (model.weights_[:, 2] == 0).all()
+
+
+def test_known_ranges_scale_a_stream_as_its_whole_and_clip_rows_beyond_them():
+    low, high = IRIS.min(axis=0), IRIS.max(axis=0)
+    online = FuzzyART().partial_fit(IRIS, data_range=(low, high))
+    assert_array_equal(online.weights_, FuzzyART(n_iter=1).fit(IRIS).weights_)
+    clipped = FuzzyART().partial_fit(np.clip(IRIS * 1.2, low, high), data_range=(low, high))
+    assert_array_equal(FuzzyART().partial_fit(IRIS * 1.2, data_range=(low, high)).weights_, clipped.weights_)
+    with pytest.raises(ValueError, match="first partial_fit only"):
+        online.partial_fit(IRIS, data_range=(low, high))
+
+
+def test_grid_search_without_scoring_and_a_scaler_in_front():
+    search = model_selection.GridSearchCV(pipeline.make_pipeline(preprocessing.StandardScaler(), FuzzyART(alpha=0.001)),
+                                          {"fuzzyart__vigilance": [0.3, 0.6, 0.8]}, cv=3).fit(IRIS)
+    model = FuzzyART(vigilance=0.6).fit(IRIS)
+    scaled = (IRIS - model.data_min_) / (model.data_max_ - model.data_min_)
+    assert model.score(IRIS) == pytest.approx(metrics.calinski_harabasz_score(scaled, model.labels_), rel=1e-5)
+    assert search.best_score_ > 0 and FuzzyART(vigilance=0).fit(IRIS).score(IRIS) == 0
 
 
 def test_category_file_is_replaced_whole(tmp_path):
@@ -150,3 +196,4 @@ def test_verbose_learning_reports_every_pass_and_import_loads_dask_and_matplotli
     code = "import sys, fuzzyart; assert not {'dask', 'matplotlib'} & set(sys.modules); fuzzyart.plot, fuzzyart.dask"
     subprocess.run([sys.executable, "-c", code + "; assert {'dask', 'matplotlib'} <= set(sys.modules)"], check=True)
     assert fuzzyart.__version__ == "1.11"
+    assert set(fuzzyart.__all__) <= set(dir(fuzzyart)) and not {"np", "os", "sys", "secrets"} & set(dir(fuzzyart))

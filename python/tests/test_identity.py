@@ -1,6 +1,6 @@
 # The package against the command line on the bundled data: the categories
 # of every row, the category/weight file and the centres, for learning and for
-# recall, over a grid of switches.
+# recall, and the model file both ways, over a grid of switches.
 import os
 import re
 import shutil
@@ -34,7 +34,7 @@ def run(tmp_path):
         if not (tmp_path / data).exists():
             shutil.copy(EXAMPLES / data, tmp_path)
         done = subprocess.run([program, data, "-Q", *args], cwd=tmp_path, capture_output=True, text=True)
-        panic = re.search(r"PANIC: (.*)", done.stderr)
+        panic = re.search(r"PANIC: (.*(?:\nINFO: .*)?)", done.stderr)
         return done.returncode, panic and panic.group(1), tmp_path / data.split(".")[0]
 
     return run
@@ -97,3 +97,36 @@ def test_recall_of_a_stored_file_gives_the_command_lines_categories(run, tmp_pat
     code, panic, stem = run("half2.dat", "+model.FAC", *switches(params))
     X = fuzzyart.read_data(tmp_path / "half2.dat")
     agree(fuzzyart.FuzzyART.from_fac(tmp_path / "model.FAC", X, **params).predict(X), code, panic, stem.with_suffix(".FAF"))
+
+
+MODELS = [(dict(vigilance=0.75, complement_coding=True), []), (dict(vigilance=0.8, normalise=True, alpha=0.001), []),
+          (dict(vigilance=0.7, n_iter=3, beta=0.6, itp=0.7, alpha=0.01), []),
+          (dict(vigilance=0.85, complement_coding=True), ["-X1,3-4"])]
+
+
+@pytest.mark.parametrize("params, columns", MODELS, ids=lambda p: "".join(switches(p) if isinstance(p, dict) else p))
+def test_model_files_pass_both_ways_between_the_command_line_and_the_package(run, tmp_path, params, columns):
+    # Recalled on rows partly beyond the learnt ranges, which both clip.
+    np.savetxt(tmp_path / "far.dat", fuzzyart.read_data(EXAMPLES / "iris.dat") * [1.3, 0.8, 1.1, 1.2], fmt="%.4f")
+    far = fuzzyart.read_data(tmp_path / "far.dat")
+    assert run("iris.dat", "--save-model=cli.model", *columns, *switches(params))[0] == 0
+    loaded = fuzzyart.FuzzyART.load(tmp_path / "cli.model")
+    code, panic, stem = run("far.dat", "--model=cli.model")
+    agree(loaded.predict(far), code, panic, stem.with_suffix(".FAF"))
+    if columns:
+        return
+    assert loaded.get_params() == fuzzyart.FuzzyART(**params, max_categories=1024).get_params()
+    learnt = fuzzyart.FuzzyART(**params, max_categories=1024).fit(fuzzyart.read_data(EXAMPLES / "iris.dat"))
+    learnt.save(tmp_path / "py.model")
+    # The same bytes, so the command line recalls it as it recalls its own.
+    assert (tmp_path / "py.model").read_bytes() == (tmp_path / "cli.model").read_bytes()
+
+
+def test_a_bad_model_file_gives_the_command_lines_message(run, tmp_path, monkeypatch):
+    (tmp_path / "bad.model").write_text("fuzzyart-model 1\nkind fuzzyart\ncolumns 0\n")
+    code, panic, _ = run("iris.dat", "--model=bad.model")
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(ValueError) as error:
+        fuzzyart.FuzzyART.load("bad.model")
+    assert code == 5 and str(error.value) == panic
+    assert panic == "Bad modelfile: bad.model\nINFO: Line 3: columns 0 is not between 1 and 8192"

@@ -161,18 +161,19 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
   if (s.inputLength() > kMaxInputLength) {
     fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
   }
-  // Every column of the data, used or not, must vary.
-  for (int i = 0; i < s.columnCount; ++i) {
-    if (ranges.min[static_cast<size_t>(i)] == ranges.max[static_cast<size_t>(i)]) {
-      fail(ErrorKind::kBadData, "No dynamic in datafile: %s. Variable: %d\n", name.c_str(), i + 1);
+  // Each used column must vary; a column left out is never scaled, so a
+  // constant one there is no reason to refuse the work.
+  for (int c : s.columns) {
+    if (ranges.min[static_cast<size_t>(c)] == ranges.max[static_cast<size_t>(c)]) {
+      fail(ErrorKind::kBadData, "No dynamic in datafile: %s. Variable: %d\n", name.c_str(), c + 1);
     }
   }
   // Ranges that no table gave: never widened, or filled by hand.
-  for (int i = 0; i < s.columnCount; ++i) {
-    const float low = ranges.min[static_cast<size_t>(i)];
-    const float high = ranges.max[static_cast<size_t>(i)];
+  for (int c : s.columns) {
+    const float low = ranges.min[static_cast<size_t>(c)];
+    const float high = ranges.max[static_cast<size_t>(c)];
     if (!(std::isfinite(low) && std::isfinite(high) && low < high)) {
-      fail(ErrorKind::kInvalidParameter, "The range of column %d is no finite range from low to high.\n", i + 1);
+      fail(ErrorKind::kInvalidParameter, "The range of column %d is no finite range from low to high.\n", c + 1);
     }
   }
   for (int c : s.columns) {

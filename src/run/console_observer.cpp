@@ -2,6 +2,7 @@
 
 #include "run/console.h"
 #include "run/keyboard.h"
+#include "run/notices.h"
 
 namespace fuzzyart {
 
@@ -35,6 +36,8 @@ bool ConsoleObserver::onRow(RowLoop loop, int64_t counter, int categories) {
   }
   return !cancelPending();
 }
+
+void ConsoleObserver::onPassedOver(const PassOverNotes& notes) { tellPassedOver(notes); }
 
 void ConsoleObserver::onPassStart(int pass, int categories, float beta) {
   passSteps_ = 0;

@@ -23,6 +23,7 @@ class ConsoleObserver : public DetailedObserver {
   void onPassStart(int pass, int categories, float beta) override;
   void onPassEnd(int pass, int categories) override;
   void onReservation(const ReservationReport& report) override;
+  void onPassedOver(const PassOverNotes& notes) override;
   void onRowMismatch(std::string_view line, int count, int columnCount) override;
   void onCategoryWritten(int category, int64_t count) override;
 

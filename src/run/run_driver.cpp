@@ -14,6 +14,7 @@
 #include "run/cleanup.h"
 #include "run/console.h"
 #include "run/keyboard.h"
+#include "run/notices.h"
 #include "results/model_format.h"
 #include "results/model_writer.h"
 #include "run/result_kinds.h"
@@ -341,7 +342,7 @@ int showVersion(const std::string& name) {
 }
 
 // A stop of the library's work: a cancel, or a PANIC with its message.
-int reportStop(const Error& error) {
+int reportStop(const Error& error, RunContext& context) {
   if (error.kind() == ErrorKind::kCancelled) {
     try {
       cancelRun();
@@ -350,6 +351,8 @@ int reportStop(const Error& error) {
     }
   }
   consoleErr("\nPANIC: %s", error.what());
+  if (const auto* bad = dynamic_cast<const BadRowError*>(&error)) tellBadRowPlace(bad->place());
+  tellZeroRow(error, context.files.preparedRows);
   return kExitPanic;
 }
 
@@ -387,7 +390,7 @@ int runProgram(const RunRequest& request) {
   } catch (const RunStop& stop) {
     exitCode = stop.exitCode;
   } catch (const Error& error) {
-    exitCode = reportStop(error);
+    exitCode = reportStop(error, *context);
   } catch (const std::bad_alloc&) {
     consoleErr("\nPANIC: Not enough memory.\n");
     exitCode = kExitPanic;

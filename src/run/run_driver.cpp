@@ -82,7 +82,7 @@ void printWorkLine(const RunContext& context, const std::string& arg) {
 // A model file written over the data file or over another of its results
 // would lose it: the run stops first. (A data file given later is looked
 // for before the first one, by refuseModelOverDataFiles.)
-void refuseModelOverResults(const WorkFiles& f, const RunSettings& s) {
+void refuseModelOverResults(const WorkFiles& f) {
   const std::string& model = f.name(ResultKind::kModel);
   if (model.empty()) return;
   bool clash = model == f.dataName || sameFile(model, f.dataName);
@@ -90,7 +90,7 @@ void refuseModelOverResults(const WorkFiles& f, const RunSettings& s) {
     const std::string& other = f.name(info.kind);
     if (info.kind != ResultKind::kModel && !other.empty()) clash = clash || model == other || sameFile(model, other);
   }
-  if (clash) panic("Modelfile would replace a file of the run: %s\n", s.saveModelFile.c_str());
+  if (clash) panic("Modelfile would replace a file of the run: %s\n", model.c_str());
 }
 
 // The data file is opened, the result names are built, the files that must
@@ -102,7 +102,7 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
   openDataFile(context, arg);
   lockDataFile(f);
   nameResultFiles(f, s);
-  refuseModelOverResults(f, s);
+  refuseModelOverResults(f);
   refuseTemporaryFileOverInputs(f, s);
   createResultFiles(f, s, Created::kAtStart);
   createTemporaryFile(f);
@@ -236,7 +236,7 @@ void writeResultFiles(RunContext& context) {
   }
   if (isWritten(ResultKind::kModel, s)) {
     OutputFile& model = f.output(ResultKind::kModel);
-    writeModel(model, s.saveModelFile, context.scaling, *context.network, context.tally.counts());
+    writeModel(model, f.name(ResultKind::kModel), context.scaling, *context.network, context.tally.counts());
     if (!model.flush()) panicDiskFull();
   }
   OutputFile& weights = f.output(ResultKind::kWeights);
@@ -278,11 +278,21 @@ void announceMode(const RunContext& context) {
 // run's data files would replace it with the first file's model.
 void refuseModelOverDataFiles(const RunSettings& s, const std::vector<std::string>& args) {
   if (s.saveModelFile.empty()) return;
+  const std::string model = resultName(ResultKind::kModel, std::string(), s);
   for (const std::string& arg : args) {
     if (isSwitchArgument(arg) || isCategoryArgument(arg) || isResultName(arg)) continue;
-    if (arg == s.saveModelFile || sameFile(arg, s.saveModelFile)) {
-      panic("Modelfile would replace a file of the run: %s\n", s.saveModelFile.c_str());
-    }
+    if (arg == model || sameFile(arg, model)) panic("Modelfile would replace a file of the run: %s\n", model.c_str());
+  }
+}
+
+// Before any file is opened: results that cannot go where asked are not
+// put anywhere else.
+void refuseMissingOutputDirectory(const RunSettings& s) {
+  if (s.outputDir.empty()) return;
+  struct stat info {};
+  if (stat(s.outputDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    consoleErr("\nPANIC: Can't find/open file: %s\n\n", s.outputDir.c_str());
+    throw RunStop{kExitUsageOrCancel};
   }
 }
 
@@ -301,6 +311,7 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   const std::string name = request.programName.empty() ? deriveProgramName(request.argv0) : request.programName;
   consoleErr(" <<< %s >>>  Version: %s%s\n\n", name.c_str(), kVersion, kPlatform);
   readSettings(args, SettingsSource{name, request.environment}, context.settings);
+  refuseMissingOutputDirectory(context.settings);
   refuseModelOverDataFiles(context.settings, args);
   // Once for the run, before anything is written: the RECALL> line shows
   // its parameters, and a bad file stops the run before any data file.

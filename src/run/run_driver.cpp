@@ -319,6 +319,10 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   keyboard = std::make_unique<KeyboardMode>();
   announceMode(context);
 
+  // The value file's name of each data file worked on, with that file:
+  // data.train.csv and data.test.csv write the same results, and the later
+  // replaces the earlier's without a trace unless it is told.
+  std::vector<std::pair<std::string, std::string>> written;
   for (const auto& arg : args) {
     checkStopSignal();
     if (isSwitchArgument(arg) || isCategoryArgument(arg)) continue;
@@ -326,7 +330,14 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
       consoleErr("INFO: Ignoring file: %s\n", arg.c_str());
       continue;
     }
+    const std::string values = resultName(ResultKind::kValues, arg, context.settings);
+    const auto earlier = std::find_if(written.rbegin(), written.rend(), [&](const auto& w) { return w.first == values; });
+    if (earlier != written.rend()) {
+      consoleErr("INFO: %s writes the results of %s again (%s).\n", arg.c_str(), earlier->second.c_str(),
+                 values.c_str());
+    }
     processDataFile(context, arg);
+    written.emplace_back(values, arg);
   }
   // A stop signal that came while the last file's results were written.
   checkStopSignal();

@@ -21,6 +21,7 @@ bool ConsoleObserver::onRow(RowLoop loop, int64_t counter, int categories) {
       progressTick(counter, preparationTicks_, quiet);
       break;
     case RowLoop::kLearn:
+      learningRow_ = counter;
       // The full progress print backs up into the blanks after Beta and
       // shows the category count; the short one only turns the spinner.
       if (!quiet && counter % 120 == 0) {

@@ -56,7 +56,7 @@ void tellPassedOver(const PassOverNotes& notes) {
   }
 }
 
-void tellZeroRow(const Error& error, RowSource& rows) {
+void tellZeroRow(const Error& error, RowSource& rows, int64_t lastRow) {
   if (error.kind() != ErrorKind::kDivisionByZero) return;
   const char* what = error.what();
   if (std::strstr(what, "(Vicinityvector)") == nullptr && std::strstr(what, "(Resonance)") == nullptr) return;
@@ -69,6 +69,7 @@ void tellZeroRow(const Error& error, RowSource& rows) {
     const size_t count = rows.next(4096, block);
     if (count == 0) return;
     for (size_t r = 0; r < count; ++r, ++row) {
+      if (row > lastRow) return;
       const float* values = block + r * length;
       if (std::all_of(values, values + length, [](float v) { return v == 0.0f; })) {
         consoleErr("INFO: Row %lld scales to all zeros; complement coding (-M) avoids this.\n",

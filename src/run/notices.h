@@ -22,8 +22,10 @@ void tellBadRowPlace(const BadRowPlace& place);
 // After the first pass: the lines not read, the text passed over.
 void tellPassedOver(const PassOverNotes& notes);
 
-// After a zero denominator of learning: the first prepared row that is all
-// zeros, when there is one; complement coding gives no such row.
-void tellZeroRow(const Error& error, RowSource& rows);
+// After a zero denominator of learning at row lastRow (from 0): the first
+// prepared row up to it that is all zeros, when there is one (the rows of a
+// pass before such a row pass it, so that row is the cause); complement
+// coding gives no such row.
+void tellZeroRow(const Error& error, RowSource& rows, int64_t lastRow);
 
 }  // namespace fuzzyart

@@ -374,7 +374,7 @@ int reportStop(const Error& error, RunContext& context) {
   }
   consoleErr("\nPANIC: %s", error.what());
   if (const auto* bad = dynamic_cast<const BadRowError*>(&error)) tellBadRowPlace(bad->place());
-  tellZeroRow(error, context.files.preparedRows);
+  tellZeroRow(error, context.files.preparedRows, context.observer.learningRow());
   return kExitPanic;
 }
 

@@ -83,20 +83,30 @@ RowTable readDataFile(const std::string& path, Observer* observer) {
   RowTable table;
   GatheredValues values;
   RowShape shape;
-  // Read and scanned ahead on a second thread, as the command line's first
-  // pass reads.
-  ScanAhead lines(file, threadsFor(0) > 1);
-  for (;;) {
-    float* row = nullptr;
-    const int32_t n = lines.nextInPlace(row, shape, observer);
-    if (n == 0) break;
-    reportRow(observer, RowLoop::kMeasure, table.rows, 0);
-    if (n < 0) failBadRow(path, table.rows);
-    if (n > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
-    values.append(row, static_cast<size_t>(n));
-    ++table.rows;
+  bool bad = false;
+  bool failed = false;
+  {
+    // Read and scanned ahead on a second thread, as the command line's first
+    // pass reads.
+    ScanAhead lines(file, threadsFor(0) > 1);
+    for (;;) {
+      float* row = nullptr;
+      const int32_t n = lines.nextInPlace(row, shape, observer);
+      if (n == 0) break;
+      reportRow(observer, RowLoop::kMeasure, table.rows, 0);
+      if (n < 0) {
+        bad = true;
+        break;
+      }
+      if (n > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
+      values.append(row, static_cast<size_t>(n));
+      ++table.rows;
+    }
+    failed = lines.failed();
   }
-  if (lines.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
+  // Where the bad row stands, found once the reader is gone.
+  if (bad) throw BadRowError(badRowMessage(path, table.rows), findTextPlaces(file, table.rows, -1).bad);
+  if (failed) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
   if (table.rows == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", path.c_str());
   table.columns = shape.columnCount;
   table.values = values.take();

@@ -13,7 +13,9 @@ std::string badRowMessage(const std::string& name, int64_t rowNumber) {
   return "Bad datafile: " + name + "  Datarow:" + std::to_string(rowNumber) + "\n";
 }
 
-void failBadRow(const std::string& name, int64_t rowNumber) { throw Error(ErrorKind::kBadData, badRowMessage(name, rowNumber)); }
+void failBadRow(const std::string& name, int64_t rowNumber) {
+  throw Error(ErrorKind::kBadData, badRowMessage(name, rowNumber));
+}
 
 void requireFinite(const float* row, int columns, const std::string& name, int64_t rowNumber) {
   for (int i = 0; i < columns; ++i) {

@@ -331,7 +331,8 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
       continue;
     }
     const std::string values = resultName(ResultKind::kValues, arg, context.settings);
-    const auto earlier = std::find_if(written.rbegin(), written.rend(), [&](const auto& w) { return w.first == values; });
+    const auto earlier =
+        std::find_if(written.rbegin(), written.rend(), [&](const auto& w) { return w.first == values; });
     if (earlier != written.rend()) {
       consoleErr("INFO: %s writes the results of %s again (%s).\n", arg.c_str(), earlier->second.c_str(),
                  values.c_str());

@@ -22,7 +22,7 @@ struct RowShape {
 };
 
 // What one line of text holds.
-enum class LineKind { kComment, kBad, kValues };
+enum class LineKind : uint8_t { kComment, kBad, kValues };
 
 // Scans one line (with or without its line feed). A line of more than
 // kMaxLineLength characters before its line feed is bad, a comment too.

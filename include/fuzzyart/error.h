@@ -2,8 +2,10 @@
 // line prints after "PANIC: ", line breaks included.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace fuzzyart {
 
@@ -28,6 +30,27 @@ class Error : public std::runtime_error {
 
  private:
   ErrorKind kind_;
+};
+
+// Where a data file's bad row stands, as far as the file's text tells.
+struct BadRowPlace {
+  int64_t line = 0;           // the file's line, from 1, comment lines counted; 0 when not found
+  int value = 0;              // the field that is no number, from 1; 0 for a row of another count
+  std::string field;          // that field's first 40 bytes, as they are in the file
+  int values = 0;             // a row of another count: its number of values
+  int firstRowValues = 0;     // and the first data row's
+  bool holdsLetters = false;  // the line holds a letter (a header line, as a rule)
+};
+
+// The stop for a bad data row (kBadData), with its place in the file.
+class BadRowError : public Error {
+ public:
+  BadRowError(const std::string& message, BadRowPlace place)
+      : Error(ErrorKind::kBadData, message), place_(std::move(place)) {}
+  const BadRowPlace& place() const noexcept { return place_; }
+
+ private:
+  BadRowPlace place_;
 };
 
 }  // namespace fuzzyart

@@ -29,8 +29,24 @@ struct ReservationReport {
   const char* name = "";
 };
 
+// What the first pass over a data file passed over in silence: the data
+// ended at a line without values while a later line holds one (endLine 0
+// when not), and rows with text glued to a number (gluedRows 0 when none).
+struct PassOverNotes {
+  std::string_view file;
+  int64_t endLine = 0;
+  int64_t linesAfter = 0;
+  int64_t gluedLine = 0;
+  std::string_view gluedField;
+  int64_t gluedRows = 0;
+};
+
 class DetailedObserver : public Observer {
  public:
+  // The first pass over a data file ended normally, with something passed
+  // over that the user may not expect; told before any check that follows.
+  virtual void onPassedOver(const PassOverNotes& notes) { (void)notes; }
+
   // Memory asked for, granted or not. A request that is not granted stops
   // the work with kind kOutOfMemory right after this report.
   virtual void onReservation(const ReservationReport& report) { (void)report; }

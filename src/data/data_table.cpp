@@ -83,20 +83,30 @@ RowTable readDataFile(const std::string& path, Observer* observer) {
   RowTable table;
   GatheredValues values;
   RowShape shape;
-  // Read and scanned ahead on a second thread, as the command line's first
-  // pass reads.
-  ScanAhead lines(file, threadsFor(0) > 1);
-  for (;;) {
-    float* row = nullptr;
-    const int32_t n = lines.nextInPlace(row, shape, observer);
-    if (n == 0) break;
-    reportRow(observer, RowLoop::kMeasure, table.rows, 0);
-    if (n < 0) failBadRow(path, table.rows);
-    if (n > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
-    values.append(row, static_cast<size_t>(n));
-    ++table.rows;
+  bool bad = false;
+  bool failed = false;
+  {
+    // Read and scanned ahead on a second thread, as the command line's first
+    // pass reads.
+    ScanAhead lines(file, threadsFor(0) > 1);
+    for (;;) {
+      float* row = nullptr;
+      const int32_t n = lines.nextInPlace(row, shape, observer);
+      if (n == 0) break;
+      reportRow(observer, RowLoop::kMeasure, table.rows, 0);
+      if (n < 0) {
+        bad = true;
+        break;
+      }
+      if (n > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
+      values.append(row, static_cast<size_t>(n));
+      ++table.rows;
+    }
+    failed = lines.failed();
   }
-  if (lines.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
+  // Where the bad row stands, found once the reader is gone.
+  if (bad) throw BadRowError(badRowMessage(path, table.rows), findTextPlaces(file, table.rows, -1).bad);
+  if (failed) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", path.c_str());
   if (table.rows == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", path.c_str());
   table.columns = shape.columnCount;
   table.values = values.take();
@@ -161,18 +171,19 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
   if (s.inputLength() > kMaxInputLength) {
     fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
   }
-  // Every column of the data, used or not, must vary.
-  for (int i = 0; i < s.columnCount; ++i) {
-    if (ranges.min[static_cast<size_t>(i)] == ranges.max[static_cast<size_t>(i)]) {
-      fail(ErrorKind::kBadData, "No dynamic in datafile: %s. Variable: %d\n", name.c_str(), i + 1);
+  // Each used column must vary; a column left out is never scaled, so a
+  // constant one there is no reason to refuse the work.
+  for (int c : s.columns) {
+    if (ranges.min[static_cast<size_t>(c)] == ranges.max[static_cast<size_t>(c)]) {
+      fail(ErrorKind::kBadData, "No dynamic in datafile: %s. Variable: %d\n", name.c_str(), c + 1);
     }
   }
   // Ranges that no table gave: never widened, or filled by hand.
-  for (int i = 0; i < s.columnCount; ++i) {
-    const float low = ranges.min[static_cast<size_t>(i)];
-    const float high = ranges.max[static_cast<size_t>(i)];
+  for (int c : s.columns) {
+    const float low = ranges.min[static_cast<size_t>(c)];
+    const float high = ranges.max[static_cast<size_t>(c)];
     if (!(std::isfinite(low) && std::isfinite(high) && low < high)) {
-      fail(ErrorKind::kInvalidParameter, "The range of column %d is no finite range from low to high.\n", i + 1);
+      fail(ErrorKind::kInvalidParameter, "The range of column %d is no finite range from low to high.\n", c + 1);
     }
   }
   for (int c : s.columns) {

@@ -7,6 +7,7 @@
 
 #include "base/chunk_team.h"
 #include "base/cores.h"
+#include "base/detailed_observer.h"
 #include "base/failure.h"
 #include "base/reservation.h"
 #include "data/preparation.h"
@@ -32,33 +33,71 @@ void Preparation::measure(Observer* observer) {
   keptBlocks_.clear();
   kept_ = keepBudget_ > 0;
   size_t keptBytes = 0;
-  ScanAhead lines(data_, threadsFor(threads_) > 1);
-  for (;;) {
-    // The row's values where they were scanned (divided by the row sum
-    // there too).
-    float* row = nullptr;
-    const int32_t n = lines.nextInPlace(row, shape, observer);
-    if (n == 0) break;
-    reportRow(observer, RowLoop::kMeasure, counter_, 0);
-    if (n < 0) failBadRow(name, counter_);
-    if (ranges_.columns() == 0) {
-      const int columns = shape.columnCount;
-      if (columns > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
-      const int64_t bytes = int64_t{columns} * 4;
-      reserveReported(observer, {Reservation::kRangeVector, bytes, false, 0, "MIN"},
-                      [&] { return ranges_.min.assign(static_cast<size_t>(columns), FLT_MAX), true; },
-                      "Not enough memory for MINvector.\n");
-      reserveReported(observer, {Reservation::kRangeVector, bytes, false, 0, "MAX"},
-                      [&] { return ranges_.max.assign(static_cast<size_t>(columns), -FLT_MAX), true; },
-                      "Not enough memory for MAXvector.\n");
+  int64_t gluedRows = 0;
+  int64_t firstGluedRow = -1;
+  int64_t badRow = -1;
+  bool endedOnLine = false;
+  bool readFailed = false;
+  {
+    ScanAhead lines(data_, threadsFor(threads_) > 1);
+    for (;;) {
+      // The row's values where they were scanned (divided by the row sum
+      // there too).
+      float* row = nullptr;
+      const int32_t n = lines.nextInPlace(row, shape, observer);
+      if (n == 0) {
+        endedOnLine = lines.endedOnLine();
+        break;
+      }
+      reportRow(observer, RowLoop::kMeasure, counter_, 0);
+      if (n < 0) {
+        badRow = counter_;
+        break;
+      }
+      if (lines.glued()) {
+        if (gluedRows == 0) firstGluedRow = counter_;
+        ++gluedRows;
+      }
+      if (ranges_.columns() == 0) {
+        const int columns = shape.columnCount;
+        if (columns > kMaxInputLength) fail(ErrorKind::kBadData, "Too many datacolumnes. Max:%d\n", kMaxInputLength);
+        const int64_t bytes = int64_t{columns} * 4;
+        reserveReported(observer, {Reservation::kRangeVector, bytes, false, 0, "MIN"},
+                        [&] { return ranges_.min.assign(static_cast<size_t>(columns), FLT_MAX), true; },
+                        "Not enough memory for MINvector.\n");
+        reserveReported(observer, {Reservation::kRangeVector, bytes, false, 0, "MAX"},
+                        [&] { return ranges_.max.assign(static_cast<size_t>(columns), -FLT_MAX), true; },
+                        "Not enough memory for MAXvector.\n");
+      }
+      if (options_.normalise) divideBySum(row, shape.columnCount, name, counter_);
+      ranges_.widen({row, static_cast<size_t>(shape.columnCount)});
+      if (kept_) kept_ = keep(row, static_cast<size_t>(shape.columnCount), keptBytes);
+      ++counter_;
     }
-    if (options_.normalise) divideBySum(row, shape.columnCount, name, counter_);
-    ranges_.widen({row, static_cast<size_t>(shape.columnCount)});
-    if (kept_) kept_ = keep(row, static_cast<size_t>(shape.columnCount), keptBytes);
-    ++counter_;
+    readFailed = lines.failed();
+  }
+  // The places in the text are looked for only when there is something to
+  // tell, by reading the file once more (the reader is gone by now).
+  if (badRow >= 0) {
+    const TextPlaces places = findTextPlaces(data_, badRow, -1);
+    throw BadRowError(badRowMessage(name, badRow), places.bad);
   }
   // A read error would silently end the data early.
-  if (lines.failed()) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
+  if (readFailed) fail(ErrorKind::kFileAccess, "Can't find/open file: %s\n\n", name.c_str());
+  DetailedObserver* const detailed = detailedObserver(observer);
+  if (detailed != nullptr && (gluedRows > 0 || endedOnLine)) {
+    const TextPlaces places = findTextPlaces(data_, -1, firstGluedRow);
+    PassOverNotes notes;
+    notes.file = name;
+    if (places.valueAfter) {
+      notes.endLine = places.endLine;
+      notes.linesAfter = places.linesAfter;
+    }
+    notes.gluedRows = gluedRows;
+    notes.gluedLine = places.gluedLine;
+    notes.gluedField = places.gluedField;
+    if (notes.endLine != 0 || notes.gluedRows != 0) detailed->onPassedOver(notes);
+  }
   if (counter_ == 0) fail(ErrorKind::kBadData, "No datarows in datafile: %s\n", name.c_str());
   columnCount_ = shape.columnCount;
   dataRows_ = counter_;

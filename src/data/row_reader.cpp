@@ -2,10 +2,12 @@
 
 #include <fast_float/fast_float.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace fuzzyart {
 
@@ -172,7 +174,7 @@ namespace {
 // every other value, and kSignsAtRandom reads the sign without one, at the
 // price of waiting for the sign's character before reading the digits.
 template <bool kSignsAtRandom>
-LineKind scanValues(const char* p, const char* end, float* values, int32_t& count, int64_t& negatives) {
+LineKind scanValues(const char* p, const char* end, float* values, int32_t& count, int64_t& negatives, bool& glued) {
   // Counted in a register, not through the reference: a store and load of
   // the count for every value sat on the path from one value to the next.
   int32_t n = 0;
@@ -227,6 +229,7 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
       CharClass c = kChars[*p];
       if (c == kComment) return ends(LineKind::kComment);
       if (c == kBadChar) return ends(badOrComment(p, end));
+      glued |= c != kLineEnd;
       ++p;
     }
   }
@@ -234,22 +237,114 @@ LineKind scanValues(const char* p, const char* end, float* values, int32_t& coun
 
 }  // namespace
 
-LineKind scanDataLine(std::string_view line, float* values, int32_t& count) {
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count, bool* glued) {
   count = 0;
   if (tooLong(line)) return LineKind::kBad;
   int64_t negatives = 0;
-  return scanValues<false>(line.data(), line.data() + line.size(), values, count, negatives);
+  bool text = false;
+  const LineKind kind = scanValues<false>(line.data(), line.data() + line.size(), values, count, negatives, text);
+  if (glued != nullptr) *glued = text && kind == LineKind::kValues;
+  return kind;
 }
 
-LineKind scanDataLine(std::string_view line, float* values, int32_t& count, SignTally& signs) {
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count, SignTally& signs, bool* glued) {
   count = 0;
   if (tooLong(line)) return LineKind::kBad;
   const char* const end = line.data() + line.size();
+  bool text = false;
   const LineKind kind = signs.negatives * 4 > signs.values
-                            ? scanValues<true>(line.data(), end, values, count, signs.negatives)
-                            : scanValues<false>(line.data(), end, values, count, signs.negatives);
+                            ? scanValues<true>(line.data(), end, values, count, signs.negatives, text)
+                            : scanValues<false>(line.data(), end, values, count, signs.negatives, text);
   if (kind == LineKind::kValues) signs.values += count;
+  if (glued != nullptr) *glued = text && kind == LineKind::kValues;
   return kind;
+}
+
+namespace {
+
+constexpr size_t kFieldShown = 40;
+
+bool isFieldEnd(char c) { return kChars[c] == kSeparator || kChars[c] == kLineEnd; }
+
+// The first field of a line (between blanks, tabs, commas and the line's
+// end) that scanned alone is bad, or with `glued` holds text after its
+// number; its number from 1 and its first bytes, or 0.
+int findField(std::string_view line, bool glued, std::string& field) {
+  std::vector<float> values(kRowBufferSize);
+  int number = 0;
+  size_t p = 0;
+  while (p < line.size()) {
+    while (p < line.size() && isFieldEnd(line[p])) ++p;
+    if (p == line.size()) break;
+    size_t q = p;
+    while (q < line.size() && !isFieldEnd(line[q])) ++q;
+    ++number;
+    const std::string_view text = line.substr(p, q - p);
+    int32_t count = 0;
+    bool hasText = false;
+    const LineKind kind = scanDataLine(text, values.data(), count, &hasText);
+    if (glued ? hasText : kind != LineKind::kValues) {
+      field.assign(text.substr(0, kFieldShown));
+      return number;
+    }
+    p = q;
+  }
+  return 0;
+}
+
+bool holdsLetter(std::string_view line) {
+  return std::any_of(line.begin(), line.end(), [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; });
+}
+
+}  // namespace
+
+TextPlaces findTextPlaces(TextFile& file, int64_t badRow, int64_t gluedRow) {
+  TextPlaces places;
+  if (!file.rewind()) return places;
+  std::vector<float> values(kRowBufferSize);
+  std::string_view line;
+  int64_t lineNumber = 1;
+  int64_t dataRow = 0;
+  int32_t firstCount = 0;
+  bool lineStart = true;
+  while (file.nextLine(line)) {
+    const int64_t here = lineNumber;
+    // A piece of a longer line belongs to the line it began.
+    const bool starts = lineStart;
+    lineStart = !line.empty() && line.back() == '\n';
+    if (lineStart) ++lineNumber;
+    int32_t count = 0;
+    const LineKind kind = scanDataLine(line, values.data(), count);
+    if (places.endLine != 0) {
+      if (starts) places.linesAfter += 1;
+      places.valueAfter = places.valueAfter || kind == LineKind::kBad || (kind == LineKind::kValues && count > 0);
+      continue;
+    }
+    if (kind == LineKind::kComment) continue;
+    if (kind == LineKind::kValues && count == 0) {
+      places.endLine = here;
+      continue;
+    }
+    if (dataRow == 0) firstCount = count;
+    if (dataRow == badRow) {
+      BadRowPlace& bad = places.bad;
+      bad.line = here;
+      bad.holdsLetters = holdsLetter(line);
+      if (kind == LineKind::kBad) {
+        bad.value = findField(line, false, bad.field);
+      } else {
+        bad.values = count;
+        bad.firstRowValues = firstCount;
+      }
+      return places;
+    }
+    if (dataRow == gluedRow) {
+      places.gluedLine = here;
+      findField(line, true, places.gluedField);
+    }
+    ++dataRow;
+  }
+  return places;
 }
 
 int32_t readDataRow(float* values, TextFile& in, RowShape& shape, Observer* observer) {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/capacities.h"
 #include "base/detailed_observer.h"
 #include "data/text_file.h"
+#include "fuzzyart/error.h"
 
 namespace fuzzyart {
 
@@ -20,7 +22,7 @@ struct RowShape {
 };
 
 // What one line of text holds.
-enum class LineKind { kComment, kBad, kValues };
+enum class LineKind : uint8_t { kComment, kBad, kValues };
 
 // Scans one line (with or without its line feed). A line of more than
 // kMaxLineLength characters before its line feed is bad, a comment too.
@@ -32,7 +34,9 @@ enum class LineKind { kComment, kBad, kValues };
 // the next separator, is passed over. Otherwise the values are converted
 // into values[] (at most kMaxInputLength stored, every one counted) and
 // their number is put in count.
-LineKind scanDataLine(std::string_view line, float* values, int32_t& count);
+// With glued, *glued tells whether a line of values had text glued to one
+// of its numbers.
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count, bool* glued = nullptr);
 
 // The short decimals of the lines scanned so far, and how many were
 // negative: where a quarter or more are, the signs are taken to come at
@@ -42,7 +46,23 @@ struct SignTally {
   int64_t negatives = 0;
 };
 // scanDataLine for the next line of a run of lines, told of their signs.
-LineKind scanDataLine(std::string_view line, float* values, int32_t& count, SignTally& signs);
+LineKind scanDataLine(std::string_view line, float* values, int32_t& count, SignTally& signs,
+                      bool* glued = nullptr);
+
+// What a second look at a data file's text finds, for the messages about it:
+// the place of a bad row, the first row with text glued to a number, and
+// where a line without values ended the data.
+struct TextPlaces {
+  BadRowPlace bad;           // of the data row badRow (line 0 when there is none)
+  int64_t gluedLine = 0;     // the line of the data row gluedRow
+  std::string gluedField;    // its first field with text after the number
+  int64_t endLine = 0;       // the line that ended the data, 0 for the file's end
+  int64_t linesAfter = 0;    // the lines after it
+  bool valueAfter = false;   // one of them holds a value (or is bad)
+};
+// Reads the file again from its start, line by line; rows counted from 0,
+// -1 for none. A file that cannot go back to its start finds nothing.
+TextPlaces findTextPlaces(TextFile& file, int64_t badRow, int64_t gluedRow);
 
 // readDataRow's ending for a scanned line of `count` values: the 0.0 after
 // the stored values, and the count checked against the file's first row

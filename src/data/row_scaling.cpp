@@ -9,8 +9,12 @@ namespace fuzzyart {
 double scaleValue(float x, float min, float max) { return scaled(x, min, max); }
 double unscaleValue(float w, float min, float max) { return unscaled(w, min, max); }
 
+std::string badRowMessage(const std::string& name, int64_t rowNumber) {
+  return "Bad datafile: " + name + "  Datarow:" + std::to_string(rowNumber) + "\n";
+}
+
 void failBadRow(const std::string& name, int64_t rowNumber) {
-  fail(ErrorKind::kBadData, "Bad datafile: %s  Datarow:%lld\n", name.c_str(), static_cast<long long>(rowNumber));
+  throw Error(ErrorKind::kBadData, badRowMessage(name, rowNumber));
 }
 
 void requireFinite(const float* row, int columns, const std::string& name, int64_t rowNumber) {

@@ -36,6 +36,8 @@ void scaleRecord(const Scaling& scaling, const float* raw, float* out, bool clip
 size_t scaleRecordsInRange(const Scaling& scaling, const float* raw, size_t rows, float* out);
 
 [[noreturn]] void failBadRow(const std::string& name, int64_t rowNumber);
+// Its message: "Bad datafile: NAME  Datarow:N".
+std::string badRowMessage(const std::string& name, int64_t rowNumber);
 
 // Rows from memory may hold what no data file can: a value that is not a
 // number or infinite makes the row bad, as an overflowing value does.

@@ -112,9 +112,10 @@ void ScanAhead::scan(Block& block) {
     const size_t length = feed != nullptr ? static_cast<size_t>(static_cast<const char*>(feed) - p) + 1
                                           : static_cast<size_t>(end - p);
     int32_t count = 0;
-    const LineKind kind = scanDataLine(std::string_view(p, length), values + at, count, signs);
+    bool glued = false;
+    const LineKind kind = scanDataLine(std::string_view(p, length), values + at, count, signs, &glued);
     if (kind != LineKind::kComment) {
-      block.lines.push_back({static_cast<size_t>(p - text), length, count, kind});
+      block.lines.push_back({static_cast<size_t>(p - text), length, count, kind, glued});
       if (kind == LineKind::kValues) at += static_cast<size_t>(std::min(count, kMaxInputLength));
     }
     p += length;
@@ -181,6 +182,8 @@ int32_t ScanAhead::nextInPlace(float*& values, RowShape& shape, Observer* observ
   const Line* line = nextScannedLine();
   if (line == nullptr) return 0;
   if (line->kind == LineKind::kBad) return -2;
+  glued_ = line->glued;
+  endedOnLine_ = line->count == 0;
   values = takeValues(std::min(line->count, kMaxInputLength));
   return checkDataRow(textOf(*line), line->count, shape, observer);
 }

@@ -43,6 +43,10 @@ class ScanAhead {
   // TextFile::failed() as reading line by line up to the last row handed
   // out would leave it.
   bool failed() const { return failed_; }
+  // The row last handed out had text glued to a number.
+  bool glued() const { return glued_; }
+  // The data ended at a line without values, not at the file's end.
+  bool endedOnLine() const { return endedOnLine_; }
 
  private:
   struct Line {
@@ -50,6 +54,7 @@ class ScanAhead {
     size_t length;
     int32_t count;
     LineKind kind;
+    bool glued;
   };
   // Blocks are kept for reuse: their memory is touched once.
   struct Block {
@@ -110,6 +115,8 @@ class ScanAhead {
   size_t nextLine_ = 0;
   size_t nextValue_ = 0;
   bool failed_ = false;
+  bool glued_ = false;
+  bool endedOnLine_ = false;
 };
 
 }  // namespace fuzzyart

@@ -68,6 +68,7 @@ void TextFile::close() {
 
 bool TextFile::rewind() {
   begin_ = end_ = 0;
+  atStart_ = true;
   failed_ = false;
   if (memory_ != nullptr) {
     end_ = memory_->size();
@@ -104,6 +105,15 @@ bool TextFile::fill() {
 bool TextFile::nextLine(std::string_view& line) { return nextLines(line, 0); }
 
 bool TextFile::nextLines(std::string_view& lines, size_t bytes) {
+  if (atStart_) {
+    // Editors put a UTF-8 byte-order mark before the first line; it is no
+    // part of the text.
+    atStart_ = false;
+    while (end_ - begin_ < 3 && fill()) {
+    }
+    const char* first = (memory_ != nullptr ? memory_->data() : buffer_.data()) + begin_;
+    if (end_ - begin_ >= 3 && std::memcmp(first, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
+  }
   const char* base = memory_ != nullptr ? memory_->data() : buffer_.data();
   // Within the window every line is short enough; past it only the first
   // line is looked at, up to the most characters a line may hold.

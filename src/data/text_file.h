@@ -3,7 +3,8 @@
 // allocation. A line comes back whole up to its line feed; a longer one than
 // a line may be (kMaxLineLength characters) comes in pieces of one character
 // more, without a line feed, which the row reader refuses. Data files and
-// category/weight files are read through it.
+// category/weight files are read through it. A UTF-8 byte-order mark before
+// the first line is passed over.
 #pragma once
 
 #include <cstddef>
@@ -61,6 +62,7 @@ class TextFile {
   size_t end_ = 0;
   bool eof_ = false;
   bool failed_ = false;
+  bool atStart_ = true;  // the first line is still to come
 };
 
 }  // namespace fuzzyart

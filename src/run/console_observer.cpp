@@ -2,6 +2,7 @@
 
 #include "run/console.h"
 #include "run/keyboard.h"
+#include "run/notices.h"
 
 namespace fuzzyart {
 
@@ -20,6 +21,7 @@ bool ConsoleObserver::onRow(RowLoop loop, int64_t counter, int categories) {
       progressTick(counter, preparationTicks_, quiet);
       break;
     case RowLoop::kLearn:
+      learningRow_ = counter;
       // The full progress print backs up into the blanks after Beta and
       // shows the category count; the short one only turns the spinner.
       if (!quiet && counter % 120 == 0) {
@@ -35,6 +37,8 @@ bool ConsoleObserver::onRow(RowLoop loop, int64_t counter, int categories) {
   }
   return !cancelPending();
 }
+
+void ConsoleObserver::onPassedOver(const PassOverNotes& notes) { tellPassedOver(notes); }
 
 void ConsoleObserver::onPassStart(int pass, int categories, float beta) {
   passSteps_ = 0;

@@ -54,11 +54,23 @@ bool isWritten(ResultKind kind, const RunSettings& settings) {
   return false;
 }
 
+std::string inDirectory(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
 std::string resultName(ResultKind kind, const std::string& dataName, const RunSettings& settings) {
   const char* extension = extensionOf(kind);
-  if (extension == nullptr) return settings.saveModelFile;
+  if (extension == nullptr) {
+    // A model file named with a directory goes there.
+    const std::string& model = settings.saveModelFile;
+    return model.find('/') == std::string::npos ? inDirectory(settings.outputDir, model) : model;
+  }
   if (kind == ResultKind::kPrepared && !settings.tempPath.empty()) {
     return settings.tempPath + replaceExtension(finalPathComponent(dataName), extension);
+  }
+  if (!settings.outputDir.empty()) {
+    return inDirectory(settings.outputDir, replaceExtension(finalPathComponent(dataName), extension));
   }
   return replaceExtension(dataName, extension);
 }

@@ -69,6 +69,8 @@ bool isWritten(ResultKind kind, const RunSettings& settings);
 // kind's extension (the .BIN in the -B directory when there is one), or
 // the name the command line gave.
 std::string resultName(ResultKind kind, const std::string& dataName, const RunSettings& settings);
+// name within directory (name itself for an empty directory).
+std::string inDirectory(const std::string& directory, const std::string& name);
 
 // The name with its extension replaced: everything from the first "." of the
 // final path component on gives way to the extension; a name without one gets

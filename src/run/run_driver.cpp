@@ -14,6 +14,7 @@
 #include "run/cleanup.h"
 #include "run/console.h"
 #include "run/keyboard.h"
+#include "run/notices.h"
 #include "results/model_format.h"
 #include "results/model_writer.h"
 #include "run/result_kinds.h"
@@ -81,7 +82,7 @@ void printWorkLine(const RunContext& context, const std::string& arg) {
 // A model file written over the data file or over another of its results
 // would lose it: the run stops first. (A data file given later is looked
 // for before the first one, by refuseModelOverDataFiles.)
-void refuseModelOverResults(const WorkFiles& f, const RunSettings& s) {
+void refuseModelOverResults(const WorkFiles& f) {
   const std::string& model = f.name(ResultKind::kModel);
   if (model.empty()) return;
   bool clash = model == f.dataName || sameFile(model, f.dataName);
@@ -89,7 +90,7 @@ void refuseModelOverResults(const WorkFiles& f, const RunSettings& s) {
     const std::string& other = f.name(info.kind);
     if (info.kind != ResultKind::kModel && !other.empty()) clash = clash || model == other || sameFile(model, other);
   }
-  if (clash) panic("Modelfile would replace a file of the run: %s\n", s.saveModelFile.c_str());
+  if (clash) panic("Modelfile would replace a file of the run: %s\n", model.c_str());
 }
 
 // The data file is opened, the result names are built, the files that must
@@ -101,7 +102,7 @@ void openWorkFiles(RunContext& context, const std::string& arg) {
   openDataFile(context, arg);
   lockDataFile(f);
   nameResultFiles(f, s);
-  refuseModelOverResults(f, s);
+  refuseModelOverResults(f);
   refuseTemporaryFileOverInputs(f, s);
   createResultFiles(f, s, Created::kAtStart);
   createTemporaryFile(f);
@@ -235,7 +236,7 @@ void writeResultFiles(RunContext& context) {
   }
   if (isWritten(ResultKind::kModel, s)) {
     OutputFile& model = f.output(ResultKind::kModel);
-    writeModel(model, s.saveModelFile, context.scaling, *context.network, context.tally.counts());
+    writeModel(model, f.name(ResultKind::kModel), context.scaling, *context.network, context.tally.counts());
     if (!model.flush()) panicDiskFull();
   }
   OutputFile& weights = f.output(ResultKind::kWeights);
@@ -277,11 +278,21 @@ void announceMode(const RunContext& context) {
 // run's data files would replace it with the first file's model.
 void refuseModelOverDataFiles(const RunSettings& s, const std::vector<std::string>& args) {
   if (s.saveModelFile.empty()) return;
+  const std::string model = resultName(ResultKind::kModel, std::string(), s);
   for (const std::string& arg : args) {
     if (isSwitchArgument(arg) || isCategoryArgument(arg) || isResultName(arg)) continue;
-    if (arg == s.saveModelFile || sameFile(arg, s.saveModelFile)) {
-      panic("Modelfile would replace a file of the run: %s\n", s.saveModelFile.c_str());
-    }
+    if (arg == model || sameFile(arg, model)) panic("Modelfile would replace a file of the run: %s\n", model.c_str());
+  }
+}
+
+// Before any file is opened: results that cannot go where asked are not
+// put anywhere else.
+void refuseMissingOutputDirectory(const RunSettings& s) {
+  if (s.outputDir.empty()) return;
+  struct stat info {};
+  if (stat(s.outputDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    consoleErr("\nPANIC: Can't find/open file: %s\n\n", s.outputDir.c_str());
+    throw RunStop{kExitUsageOrCancel};
   }
 }
 
@@ -300,6 +311,7 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   const std::string name = request.programName.empty() ? deriveProgramName(request.argv0) : request.programName;
   consoleErr(" <<< %s >>>  Version: %s%s\n\n", name.c_str(), kVersion, kPlatform);
   readSettings(args, SettingsSource{name, request.environment}, context.settings);
+  refuseMissingOutputDirectory(context.settings);
   refuseModelOverDataFiles(context.settings, args);
   // Once for the run, before anything is written: the RECALL> line shows
   // its parameters, and a bad file stops the run before any data file.
@@ -307,6 +319,10 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
   keyboard = std::make_unique<KeyboardMode>();
   announceMode(context);
 
+  // The value file's name of each data file worked on, with that file:
+  // data.train.csv and data.test.csv write the same results, and the later
+  // replaces the earlier's without a trace unless it is told.
+  std::vector<std::pair<std::string, std::string>> written;
   for (const auto& arg : args) {
     checkStopSignal();
     if (isSwitchArgument(arg) || isCategoryArgument(arg)) continue;
@@ -314,7 +330,15 @@ void runStages(RunContext& context, const RunRequest& request, std::unique_ptr<K
       consoleErr("INFO: Ignoring file: %s\n", arg.c_str());
       continue;
     }
+    const std::string values = resultName(ResultKind::kValues, arg, context.settings);
+    const auto earlier =
+        std::find_if(written.rbegin(), written.rend(), [&](const auto& w) { return w.first == values; });
+    if (earlier != written.rend()) {
+      consoleErr("INFO: %s writes the results of %s again (%s).\n", arg.c_str(), earlier->second.c_str(),
+                 values.c_str());
+    }
     processDataFile(context, arg);
+    written.emplace_back(values, arg);
   }
   // A stop signal that came while the last file's results were written.
   checkStopSignal();
@@ -341,7 +365,7 @@ int showVersion(const std::string& name) {
 }
 
 // A stop of the library's work: a cancel, or a PANIC with its message.
-int reportStop(const Error& error) {
+int reportStop(const Error& error, RunContext& context) {
   if (error.kind() == ErrorKind::kCancelled) {
     try {
       cancelRun();
@@ -350,6 +374,8 @@ int reportStop(const Error& error) {
     }
   }
   consoleErr("\nPANIC: %s", error.what());
+  if (const auto* bad = dynamic_cast<const BadRowError*>(&error)) tellBadRowPlace(bad->place());
+  tellZeroRow(error, context.files.preparedRows, context.observer.learningRow());
   return kExitPanic;
 }
 
@@ -387,7 +413,7 @@ int runProgram(const RunRequest& request) {
   } catch (const RunStop& stop) {
     exitCode = stop.exitCode;
   } catch (const Error& error) {
-    exitCode = reportStop(error);
+    exitCode = reportStop(error, *context);
   } catch (const std::bad_alloc&) {
     consoleErr("\nPANIC: Not enough memory.\n");
     exitCode = kExitPanic;

@@ -121,6 +121,7 @@ constexpr LongOption kLongOptions[] = {
      "--model=FILE       classifies with the network stored in FILE instead of learning"},
     {"save-model", &RunSettings::saveModelFile,
      "--save-model=FILE  also stores the whole network in FILE, for --model"},
+    {"output-dir", &RunSettings::outputDir, "--output-dir=DIR   writes the result files into the directory DIR"},
 };
 
 // Takes a long option into the settings; false when the argument is none of

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 #include "base/cores.h"
 #include "data/preparation.h"
@@ -120,6 +121,30 @@ TEST(ReadDataRow, CountsMismatchesAndEnds) {
   EXPECT_EQ(r.next(), 3);
   EXPECT_EQ(r.next(), 0);
   EXPECT_EQ(r.row[0], 0.0f);
+}
+
+// A bad row's place as the file shows it: the line counted with comments,
+// the field at fault (cut to 40 bytes) or the two counts.
+TEST(ReadDataRow, BadRowTellsItsPlace) {
+  testing::TempDir dir;
+  const std::string path = dir.file("rows");
+  const std::vector<std::pair<std::string, BadRowPlace>> cases = {
+      {"! a\n1 2\n\t3,4e\xff 5\n", {3, 2, "4e\xff", 0, 0, true}},
+      {"1 2\r\n! b\n3 4 5\n", {3, 0, "", 3, 2, false}},
+      {"1 " + std::string(45, 'a') + "\n", {1, 2, std::string(40, 'a'), 0, 0, true}},
+  };
+  for (const auto& [text, want] : cases) {
+    testing::writeFile(path, text);
+    try {
+      readDataFile(path);
+      ADD_FAILURE() << text;
+    } catch (const BadRowError& e) {
+      const BadRowPlace& got = e.place();
+      EXPECT_EQ(std::tie(got.line, got.value, got.field, got.values, got.firstRowValues, got.holdsLetters),
+                std::tie(want.line, want.value, want.field, want.values, want.firstRowValues, want.holdsLetters))
+          << text;
+    }
+  }
 }
 
 // A line of the most characters a line may hold is read whole (the last one

@@ -18,11 +18,15 @@ import sys
 
 import numpy as np
 from sklearn.base import BaseEstimator, ClusterMixin
+from sklearn.utils import check_random_state
 from sklearn.utils.validation import _get_feature_names, check_array, check_is_fitted
 
 from . import _engine
 
 __all__ = ["FuzzyART", "FuzzyARTError", "read_data", "__version__"]
+# k clusters and the scan live in modules of their own, loaded on first use.
+_LATER = {"FuzzyARTClustering": "clustering", "vigilance_scan": "scan", "vigilance_for": "scan"}
+__all__ += list(_LATER)
 __version__ = _engine.version
 
 FuzzyARTError = _engine.FuzzyARTError
@@ -34,6 +38,8 @@ def __getattr__(name):
     # Dask and matplotlib are heavy imports that most users never need.
     if name in _LAZY:
         return importlib.import_module("." + name, __name__)
+    if name in _LATER:
+        return getattr(importlib.import_module("." + _LATER[name], __name__), name)
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -83,6 +89,14 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         Threads of classification; None or -1 for every core.
     verbose : bool
         Show progress per learning pass (a tqdm bar when tqdm is installed).
+    shuffle : bool [--shuffle]
+        Present the rows of every pass in its own order, drawn from
+        ``random_state`` and the pass number; ``labels_`` stay in the rows'
+        own order.
+    random_state : int in 0..2**64-1, numpy.random.Generator, RandomState or None
+        The seed of the shuffled order: an int gives the order of the command
+        line's ``--shuffle=SEED``; a generator (or None, NumPy's global one)
+        draws a seed at each ``fit``.
 
     Attributes
     ----------
@@ -113,6 +127,8 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         max_categories=1024,
         n_jobs=None,
         verbose=False,
+        shuffle=False,
+        random_state=None,
     ):
         self.vigilance = vigilance
         self.alpha = alpha
@@ -124,6 +140,8 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         self.max_categories = max_categories
         self.n_jobs = n_jobs
         self.verbose = verbose
+        self.shuffle = shuffle
+        self.random_state = random_state
 
     # Learning.
 
@@ -168,17 +186,19 @@ class FuzzyART(ClusterMixin, BaseEstimator):
                     raise ValueError(f"{error} (n_samples=1: every column is constant)") from None
                 raise
             prepared = model.prepare(rows, False)
+            seed = _draw_seed(self.random_state) if self.shuffle else None
         else:
             self._check_feature_names(X, reset=False)
             rows = self._rows(X)
             model = self._model.copy()
             prepared = model.prepare(rows, True)
+            seed = getattr(self, "_shuffle_seed", None)
         with _Progress(self.verbose, passes, model.passes) as progress:
-            model.learn(prepared, passes, progress)
-        self._commit(model, X, rows, prepared, threads)
+            model.learn(prepared, passes, progress, seed)
+        self._commit(model, X, rows, prepared, threads, _shuffle_seed=seed)
         return self
 
-    def _commit(self, model, X, rows, prepared, threads):
+    def _commit(self, model, X, rows, prepared, threads, **extra):
         labels, counts, centres = model.classify(prepared, threads, True)
         state = dict(vars(self))
         state.pop("feature_names_in_", None)
@@ -195,6 +215,7 @@ class FuzzyART(ClusterMixin, BaseEstimator):
             weights_=model.weights(),
             data_min_=model.min,
             data_max_=model.max,
+            **extra,
         )
         # One assignment: a Ctrl+C between two attributes would leave a mix.
         self.__dict__ = state
@@ -252,6 +273,20 @@ class FuzzyART(ClusterMixin, BaseEstimator):
         if self.n_jobs > 0:
             return int(self.n_jobs)
         return max(1, len(os.sched_getaffinity(0)) + 1 + int(self.n_jobs))
+
+
+def _draw_seed(random_state):
+    """The 64-bit seed of a shuffled fit: an int as it is, else drawn from
+    the generator (scikit-learn's reading of None, an int and a RandomState,
+    and NumPy's Generator)."""
+    if isinstance(random_state, numbers.Integral) and not isinstance(random_state, bool):
+        if not 0 <= random_state < 2**64:
+            raise ValueError(f"random_state must be between 0 and 2**64-1, not {random_state!r}")
+        return int(random_state)
+    if isinstance(random_state, np.random.Generator):
+        return int(random_state.integers(0, 2**64, dtype=np.uint64))
+    state = check_random_state(random_state)
+    return int(state.randint(0, 2**63 - 1, dtype=np.int64))
 
 
 class _Progress:

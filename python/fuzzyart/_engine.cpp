@@ -234,12 +234,20 @@ struct EngineModel {
     return out;
   }
 
-  void learn(const py::array_t<float>& prepared, int passes, const py::object& progress) {
+  // With a seed, every pass in its own shuffled order (presentation_order.h).
+  void learn(const py::array_t<float>& prepared, int passes, const py::object& progress,
+             std::optional<uint64_t> seed) {
     PythonObserver observer(progress);
     MemoryRows source({prepared.data(), static_cast<size_t>(prepared.size())},
                       static_cast<size_t>(scaling.inputLength()));
     withoutGil(observer, [&] {
-      for (int pass = 0; pass < passes; ++pass) network.learnPass(source, &observer);
+      for (int pass = 0; pass < passes; ++pass) {
+        if (seed) {
+          network.learnShuffledPass(source, *seed, &observer);
+        } else {
+          network.learnPass(source, &observer);
+        }
+      }
     });
   }
 
@@ -277,6 +285,17 @@ struct EngineModel {
 
   Labels predict(const Rows& x, int threads) const {
     return classify(prepare(x, true), threads, false)[0].cast<Labels>();
+  }
+
+  // The same categories under another vigilance (0: the winner of every
+  // row is the category of highest choice).
+  EngineModel withVigilance(double vigilance) const {
+    NetworkParameters parameters = network.parameters();
+    parameters.vigilance = static_cast<float>(vigilance);
+    Network copy(parameters, network.inputLength());
+    for (int j = 0; j < network.categoryCount(); ++j) copy.addCategory(network.weights(j));
+    copy.resumeLearning(network.currentBeta(), network.passes());
+    return EngineModel{scaling, std::move(copy)};
   }
 
   py::array_t<float> weights() const {
@@ -366,15 +385,26 @@ PYBIND11_MODULE(_engine, m) {
   });
 
   m.def("read_data", &readData, py::arg("path"));
+  m.def(
+      "presentation_order",
+      [](uint64_t n, uint64_t seed, uint64_t pass) {
+        const PresentationOrder order(n, seed, pass);
+        py::array_t<int64_t> out(static_cast<py::ssize_t>(n));
+        for (uint64_t i = 0; i < n; ++i) out.mutable_data()[i] = static_cast<int64_t>(order[i]);
+        return out;
+      },
+      py::arg("n"), py::arg("seed"), py::arg("pass_number"));
 
   py::class_<EngineModel>(m, "Model")
       .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"))
       .def_static("load", &EngineModel::load, py::arg("path"), py::arg("x"), py::arg("parameters"))
       .def("prepare", &EngineModel::prepare, py::arg("x"), py::arg("clip"))
-      .def("learn", &EngineModel::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none())
+      .def("learn", &EngineModel::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none(),
+           py::arg("seed") = py::none())
       .def("classify", &EngineModel::classify, py::arg("prepared"), py::arg("threads"), py::arg("tally"))
       .def("predict", &EngineModel::predict, py::arg("x"), py::arg("threads"))
       .def("weights", &EngineModel::weights)
+      .def("with_vigilance", &EngineModel::withVigilance, py::arg("vigilance"))
       .def("save_categories", &EngineModel::saveCategories, py::arg("path"), py::arg("counts"))
       .def("copy", [](const EngineModel& model) { return EngineModel(model); })
       .def_property_readonly("n_categories", [](const EngineModel& model) { return model.network.categoryCount(); })

@@ -42,6 +42,7 @@ struct RunSettings {
   int32_t threads = 0;        // FUZZYART_THREADS: the most threads of learning and recall; 0: every core
   std::string modelFile;      // --model: classify with the network stored there instead of learning
   std::string saveModelFile;  // --save-model: also store each data file's network there
+  std::string shuffleSeed;    // --shuffle: the seed of every learning pass's order, in decimal
   // I and V given on the command line: they override a --model's Alpha and
   // vigilance, which the environment's letters do not.
   bool alphaGiven = false;

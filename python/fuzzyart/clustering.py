@@ -20,7 +20,7 @@ import numpy as np
 from sklearn.base import BaseEstimator, ClusterMixin
 from sklearn.cluster import KMeans
 from sklearn.utils import check_random_state
-from sklearn.utils.validation import check_array, check_is_fitted
+from sklearn.utils.validation import check_is_fitted
 
 from . import FuzzyART
 
@@ -31,6 +31,7 @@ _LOW, _HIGH = 10, 50
 # The vigilance is chosen on at most this many rows, seeded.
 _SAMPLE = 4000
 _START = 0.9
+_FLOOR = 400
 
 
 class FuzzyARTClustering(ClusterMixin, BaseEstimator):
@@ -89,7 +90,7 @@ class FuzzyARTClustering(ClusterMixin, BaseEstimator):
         self.n_jobs = n_jobs
 
     def fit(self, X, y=None):
-        X = check_array(X, dtype=np.float32, order="C")
+        X = self._validate_data(X, dtype=np.float32, order="C")
         k = self.n_clusters
         if not isinstance(k, numbers.Integral) or isinstance(k, bool) or k < 1:
             raise ValueError(f"n_clusters must be an integer of at least 1, not {k!r}")
@@ -110,7 +111,7 @@ class FuzzyARTClustering(ClusterMixin, BaseEstimator):
         """The cluster of every row: that of its category, or of the category
         of highest choice where no category accepts the row."""
         check_is_fitted(self, "categories_")
-        X = check_array(X, dtype=np.float32, order="C")
+        X = self._validate_data(X, dtype=np.float32, order="C", reset=False)
         return self._clusters_of(self.categories_.predict(X), X)
 
     # Helpers.
@@ -132,9 +133,11 @@ class FuzzyARTClustering(ClusterMixin, BaseEstimator):
         rows = rng.choice(len(X), _SAMPLE, replace=False) if len(X) > _SAMPLE else np.arange(len(X))
         sample = X[np.sort(rows)]
         # A sample of few rows cannot hold 10 categories per cluster; it aims
-        # at a category per few rows instead.
+        # at a category per few rows instead. Up to _FLOOR categories cost
+        # little and small data sets gain from them, so the ceiling is never
+        # below it.
         low = min(_LOW * self.n_clusters, max(self.n_clusters, len(sample) // 5))
-        high = max(low, min(_HIGH * self.n_clusters, len(sample) // 2))
+        high = max(low, _HIGH * self.n_clusters, _FLOOR)
         gap = 1.0 - _START
         seen = set()
         while True:

@@ -1,0 +1,48 @@
+# k clusters from the categories, and the vigilance scan.
+import types
+
+import numpy as np
+import pytest
+from sklearn.metrics import adjusted_rand_score
+from sklearn.utils.estimator_checks import parametrize_with_checks
+from test_estimator import IRIS
+
+import fuzzyart
+from fuzzyart.clustering import _merge
+
+SPECIES = np.arange(150) // 50
+
+
+@parametrize_with_checks([fuzzyart.FuzzyARTClustering(n_clusters=3)])
+def test_scikit_learn_checks(estimator, check):
+    check(estimator)
+
+
+def test_merge_weights_categories_by_their_rows():
+    # Two groups of categories; the empty one joins the group its box lies in.
+    centres = np.array([[0, 0], [1, 0], [0, 1], [9, 9], [10, 10], [np.nan, np.nan]], dtype=np.float64)
+    boxes = np.array([[0, 0, 1, 1]] * 5 + [[0.9, 0.9, 0.05, 0.05]], dtype=np.float32)  # middle (0.925, 0.925)
+    categories = types.SimpleNamespace(cluster_centers_=centres, counts_=np.array([6, 2, 2, 1, 3, 0]),
+                                       weights_=boxes, n_features_in_=2, data_min_=np.zeros(2, np.float32),
+                                       data_max_=np.full(2, 10, np.float32))
+    clusters, means = _merge(categories, 2, 10, np.random.RandomState(0))
+    assert clusters[0] == clusters[1] == clusters[2] != clusters[3] == clusters[4] == clusters[5]
+    first, second = means[clusters[0]], means[clusters[3]]
+    np.testing.assert_allclose(first, [2 / 10, 2 / 10])
+    np.testing.assert_allclose(second, [9.75, 9.75])
+
+
+def test_clusters_of_iris_and_a_row_no_category_accepts():
+    model = fuzzyart.FuzzyARTClustering(n_clusters=3, random_state=0)
+    labels = model.fit_predict(IRIS)
+    assert adjusted_rand_score(SPECIES, labels) > 0.6
+    assert model.vigilance_ == 0.9 and model.categories_.n_categories_ > 30
+    assert set(labels) == {0, 1, 2}
+    np.testing.assert_array_equal(model.predict(IRIS), labels)
+    # Far outside every box: the category of highest choice answers.
+    outside = np.array([[100, -100, 100, -100]], dtype=np.float32)
+    assert model.categories_.predict(outside)[0] == -1
+    best = model.categories_._model.with_vigilance(0.0).predict(outside, 1)[0]
+    assert model.predict(outside)[0] == model.category_clusters_[best]
+    again = fuzzyart.FuzzyARTClustering(n_clusters=3, random_state=0).fit(IRIS)
+    np.testing.assert_array_equal(again.labels_, labels)

@@ -1,9 +1,12 @@
 # k clusters from the categories, and the vigilance scan.
 import types
 
-import numpy as np
+import matplotlib
+
+matplotlib.use("Agg")
+import numpy as np  # noqa: E402
 import pytest
-from sklearn.metrics import adjusted_rand_score
+from sklearn.metrics import adjusted_rand_score, calinski_harabasz_score, davies_bouldin_score, silhouette_score
 from sklearn.utils.estimator_checks import parametrize_with_checks
 from test_estimator import IRIS
 
@@ -46,3 +49,32 @@ def test_clusters_of_iris_and_a_row_no_category_accepts():
     assert model.predict(outside)[0] == model.category_clusters_[best]
     again = fuzzyart.FuzzyARTClustering(n_clusters=3, random_state=0).fit(IRIS)
     np.testing.assert_array_equal(again.labels_, labels)
+
+
+def test_scan_scores_each_setting_and_reports_the_failed_ones():
+    vigilances = [0.3, 0.99, 0.8]
+    table = fuzzyart.vigilance_scan(IRIS, vigilances, labels=SPECIES, max_categories=40)
+    assert table["vigilance"].tolist() == vigilances
+    assert table["error"].tolist() == [None, "Too many categories. Max:40", None]
+    assert np.isnan(table.loc[1, ["calinski_harabasz", "davies_bouldin", "silhouette", "ari"]].astype(float)).all()
+    alone = fuzzyart.FuzzyART(vigilance=0.8, max_categories=40).fit(IRIS)
+    assert table.loc[2, "n_categories"] == alone.n_categories_
+    expected = [calinski_harabasz_score(IRIS, alone.labels_), davies_bouldin_score(IRIS, alone.labels_),
+                silhouette_score(IRIS, alone.labels_), adjusted_rand_score(SPECIES, alone.labels_)]
+    np.testing.assert_allclose(table.loc[2, ["calinski_harabasz", "davies_bouldin", "silhouette", "ari"]].astype(float),
+                               expected, rtol=1e-3)
+    assert table.equals(fuzzyart.vigilance_scan(IRIS, vigilances, labels=SPECIES, max_categories=40, n_jobs=1))
+    zeros = np.array([[0, 0], [1, 1], [0.5, 0.2]])
+    assert "Division by 0" in fuzzyart.vigilance_scan(zeros, [0.5])["error"][0]
+    ax = fuzzyart.plot.vigilance_scan(None, None, table=table, ax=matplotlib.pyplot.figure().gca())
+    assert len(ax.collections[0].get_offsets()) == 1
+    matplotlib.pyplot.close("all")
+
+
+def test_vigilance_for_counts_that_do_not_rise_steadily():
+    # On iris the count goes 8 (0.21), 7, 3 (0.23) and 10 (0.51), 9 (0.52):
+    # a bisection on the count would be misled by either.
+    assert fuzzyart.vigilance_for(IRIS, 9) == 0.52
+    assert fuzzyart.vigilance_for(IRIS, 3) == 0.1
+    with pytest.warns(UserWarning, match="0.63 gives 12"):
+        assert fuzzyart.vigilance_for(IRIS, 13) == 0.63

@@ -22,17 +22,15 @@ def test_scikit_learn_checks(estimator, check):
 
 
 def test_merge_weights_categories_by_their_rows():
-    # Two groups of categories; the empty one joins the group its box lies in.
-    centres = np.array([[0, 0], [1, 0], [0, 1], [9, 9], [10, 10], [np.nan, np.nan]], dtype=np.float64)
-    boxes = np.array([[0, 0, 1, 1]] * 5 + [[0.9, 0.9, 0.05, 0.05]], dtype=np.float32)  # middle (0.925, 0.925)
-    categories = types.SimpleNamespace(cluster_centers_=centres, counts_=np.array([6, 2, 2, 1, 3, 0]),
-                                       weights_=boxes, n_features_in_=2, data_min_=np.zeros(2, np.float32),
-                                       data_max_=np.full(2, 10, np.float32))
+    # Two groups of categories; the empty one joins the group its box lies in,
+    # (0.925, 0.925) in 0..1, (9.25, 9.25) in data units.
+    centres = np.array([[0, 0], [1, 0], [0, 1], [9, 9], [10, 10], [np.nan, np.nan]])
+    boxes = np.array([[0, 0, 1, 1]] * 5 + [[0.9, 0.9, 0.05, 0.05]], dtype=np.float32)
+    categories = types.SimpleNamespace(cluster_centers_=centres, counts_=np.array([6, 2, 2, 1, 3, 0]), weights_=boxes,
+                                       n_features_in_=2, data_min_=np.zeros(2), data_max_=np.full(2, 10.0))
     clusters, means = _merge(categories, 2, 10, np.random.RandomState(0))
     assert clusters[0] == clusters[1] == clusters[2] != clusters[3] == clusters[4] == clusters[5]
-    first, second = means[clusters[0]], means[clusters[3]]
-    np.testing.assert_allclose(first, [2 / 10, 2 / 10])
-    np.testing.assert_allclose(second, [9.75, 9.75])
+    np.testing.assert_allclose(means[[clusters[0], clusters[3]]], [[0.2, 0.2], [9.75, 9.75]])
 
 
 def test_clusters_of_iris_and_a_row_no_category_accepts():
@@ -40,15 +38,12 @@ def test_clusters_of_iris_and_a_row_no_category_accepts():
     labels = model.fit_predict(IRIS)
     assert adjusted_rand_score(SPECIES, labels) > 0.6
     assert model.vigilance_ == 0.9 and model.categories_.n_categories_ > 30
-    assert set(labels) == {0, 1, 2}
     np.testing.assert_array_equal(model.predict(IRIS), labels)
     # Far outside every box: the category of highest choice answers.
     outside = np.array([[100, -100, 100, -100]], dtype=np.float32)
     assert model.categories_.predict(outside)[0] == -1
     best = model.categories_._model.with_vigilance(0.0).predict(outside, 1)[0]
     assert model.predict(outside)[0] == model.category_clusters_[best]
-    again = fuzzyart.FuzzyARTClustering(n_clusters=3, random_state=0).fit(IRIS)
-    np.testing.assert_array_equal(again.labels_, labels)
 
 
 def test_scan_scores_each_setting_and_reports_the_failed_ones():
@@ -64,8 +59,6 @@ def test_scan_scores_each_setting_and_reports_the_failed_ones():
     np.testing.assert_allclose(table.loc[2, ["calinski_harabasz", "davies_bouldin", "silhouette", "ari"]].astype(float),
                                expected, rtol=1e-3)
     assert table.equals(fuzzyart.vigilance_scan(IRIS, vigilances, labels=SPECIES, max_categories=40, n_jobs=1))
-    zeros = np.array([[0, 0], [1, 1], [0.5, 0.2]])
-    assert "Division by 0" in fuzzyart.vigilance_scan(zeros, [0.5])["error"][0]
     ax = fuzzyart.plot.vigilance_scan(None, None, table=table, ax=matplotlib.pyplot.figure().gca())
     assert len(ax.collections[0].get_offsets()) == 1
     matplotlib.pyplot.close("all")

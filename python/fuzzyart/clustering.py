@@ -51,7 +51,9 @@ class FuzzyARTClustering(ClusterMixin, BaseEstimator):
         Learning passes (2), learning rate (1: fast learning) and choice
         parameter (0.001, so that rows of zeros are no division by 0).
     max_categories : int
-        As for FuzzyART; a chosen vigilance never asks for more.
+        As for FuzzyART. Where all the rows make more categories than that
+        at a chosen vigilance, the vigilance is lowered (1 - vigilance
+        doubled, down to 0.5) until they fit.
     n_init : int
         Runs of the k-means merge; the one of least inertia is kept.
     random_state : int, Generator, RandomState or None
@@ -98,8 +100,21 @@ class FuzzyARTClustering(ClusterMixin, BaseEstimator):
         if len(X) < k:
             raise ValueError(f"n_samples={len(X)} should be >= n_clusters={k}.")
         rng = check_random_state(self.random_state)
-        vigilance = self.vigilance if self.vigilance is not None else self._choose_vigilance(X, rng)
-        categories = self._fuzzyart(vigilance, rng).fit(X)
+        if self.vigilance is not None:
+            vigilance = self.vigilance
+            categories = self._fuzzyart(vigilance, rng).fit(X)
+        else:
+            vigilance = self._choose_vigilance(X, rng)
+            while True:
+                try:
+                    categories = self._fuzzyart(vigilance, rng).fit(X)
+                    break
+                except RuntimeError:
+                    # All the rows make more categories than the sample
+                    # foretold: a lower vigilance, as far as 0.5.
+                    if vigilance <= 0.5:
+                        raise
+                    vigilance = round(max(0.5, 1.0 - 2.0 * (1.0 - vigilance)), 6)
         clusters, centres = _merge(categories, k, self.n_init, rng)
         self.categories_ = categories
         self.category_clusters_ = clusters

@@ -385,15 +385,6 @@ PYBIND11_MODULE(_engine, m) {
   });
 
   m.def("read_data", &readData, py::arg("path"));
-  m.def(
-      "presentation_order",
-      [](uint64_t n, uint64_t seed, uint64_t pass) {
-        const PresentationOrder order(n, seed, pass);
-        py::array_t<int64_t> out(static_cast<py::ssize_t>(n));
-        for (uint64_t i = 0; i < n; ++i) out.mutable_data()[i] = static_cast<int64_t>(order[i]);
-        return out;
-      },
-      py::arg("n"), py::arg("seed"), py::arg("pass_number"));
 
   py::class_<EngineModel>(m, "Model")
       .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"))

@@ -22,6 +22,7 @@ from sklearn.base import BaseEstimator, ClusterMixin
 from sklearn.cluster import KMeans
 from sklearn.utils import check_random_state
 from sklearn.utils.validation import check_is_fitted
+from threadpoolctl import threadpool_limits
 
 from . import FuzzyART
 
@@ -203,7 +204,11 @@ def _merge(categories, k, n_init, rng):
         means = centres[used]
     else:
         kmeans = KMeans(n_clusters=k, n_init=n_init, random_state=int(rng.randint(0, 2**31 - 1)))
-        kmeans.fit(centres[used], sample_weight=counts[used])
+        # A few thousand centres at most: one thread is faster than waking
+        # a pool (six times, measured on the benchmark's 926 centres), and
+        # the result cannot depend on the machine's cores.
+        with threadpool_limits(1):
+            kmeans.fit(centres[used], sample_weight=counts[used])
         clusters = np.full(len(centres), -1, dtype=np.int64)
         clusters[used] = kmeans.labels_
         means = kmeans.cluster_centers_

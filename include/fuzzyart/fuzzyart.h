@@ -7,6 +7,7 @@
 #include "fuzzyart/model_file.h"
 #include "fuzzyart/network.h"
 #include "fuzzyart/observer.h"
+#include "fuzzyart/presentation_order.h"
 #include "fuzzyart/result_files.h"
 #include "fuzzyart/rows.h"
 #include "fuzzyart/supervised_network.h"

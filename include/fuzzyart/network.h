@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -30,6 +31,10 @@ struct NetworkParameters {
   // The most threads learning may use: 0 for every core the process may run
   // on. Rows with little work use one. The result is the same for any number.
   int threads = 0;
+  // With a seed, every pass of learn() and learnPass() presents the rows in
+  // its own order drawn from the seed and the pass's number
+  // (presentation_order.h); without, in the rows' order.
+  std::optional<uint64_t> shuffleSeed = std::nullopt;
 };
 
 // Throws Error (kInvalidParameter) with the message of the first check that
@@ -69,13 +74,19 @@ class Network {
   float currentBeta() const;
   int passes() const;
 
-  // parameters().iterations passes over the rows in order. Rows of another
+  // parameters().iterations passes over the rows (shuffled when the
+  // parameters hold a seed, and then the rows must be RandomAccessRows, or
+  // kInvalidParameter). Rows of another
   // length than inputLength() are refused (kInvalidParameter), here and in
   // every call below that takes rows or weights.
   void learn(RowSource& rows, Observer* observer = nullptr);
   // One more pass with the current Beta, which then shrinks by Itp: online
   // learning on rows that come in batches.
   void learnPass(RowSource& rows, Observer* observer = nullptr);
+  // learnPass with the rows presented in the order of this seed and the
+  // pass's number, passes() + 1. Classification and every row callback
+  // keep the rows' own order.
+  void learnShuffledPass(RandomAccessRows& rows, uint64_t seed, Observer* observer = nullptr);
 
   // The category that accepts one row, or -1.
   int classify(std::span<const float> input) const;

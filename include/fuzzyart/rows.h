@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -24,16 +25,27 @@ class RowSource {
   virtual std::string name() const { return {}; }
 };
 
+// Rows that can also be read in any order, as a shuffled pass reads them.
+class RandomAccessRows : public RowSource {
+ public:
+  virtual size_t rows() const = 0;
+  // Copies the rows of `indices` (each below rows()), in that order, to out,
+  // length() floats each; false when a read failed, which failed() then
+  // tells too.
+  virtual bool gather(std::span<const uint64_t> indices, float* out) = 0;
+};
+
 // Rows held by the caller, row after row; nothing is copied. The memory must
 // outlive the source. Throws Error (kInvalidParameter) for a length of 0 or
 // values that are not a whole number of rows.
-class MemoryRows final : public RowSource {
+class MemoryRows final : public RandomAccessRows {
  public:
   MemoryRows(std::span<const float> values, size_t length);
   size_t length() const override { return length_; }
-  size_t rows() const { return values_.size() / length_; }
+  size_t rows() const override { return values_.size() / length_; }
   void rewind() override { cursor_ = 0; }
   size_t next(size_t wanted, const float*& rows) override;
+  bool gather(std::span<const uint64_t> indices, float* out) override;
 
  private:
   std::span<const float> values_;

@@ -23,10 +23,14 @@ from sklearn.base import BaseEstimator as _BaseEstimator
 from sklearn.base import ClusterMixin as _ClusterMixin
 from sklearn.utils.validation import _get_feature_names, check_array as _check_array
 from sklearn.utils.validation import check_is_fitted as _check_is_fitted
+from sklearn.utils import check_random_state as _check_random_state
 
 from . import _engine
 
 __all__ = ["FuzzyART", "FuzzyARTError", "read_data", "__version__"]
+# k clusters and the scan live in modules of their own, loaded on first use.
+_LATER = {"FuzzyARTClustering": "clustering", "vigilance_scan": "scan", "vigilance_for": "scan"}
+__all__ += list(_LATER)
 __version__ = _engine.version
 
 FuzzyARTError = _engine.FuzzyARTError
@@ -44,6 +48,8 @@ def __getattr__(name):
     # Dask and matplotlib are heavy imports that most users never need.
     if name in _LAZY:
         return _importlib.import_module("." + name, __name__)
+    if name in _LATER:
+        return getattr(_importlib.import_module("." + _LATER[name], __name__), name)
     raise AttributeError(f"module {__name__!r} has no attribute {name!r}")
 
 
@@ -101,6 +107,14 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         Threads of classification; None or -1 for every core.
     verbose : bool
         Show progress per learning pass (a tqdm bar when tqdm is installed).
+    shuffle : bool [--shuffle]
+        Present the rows of every pass in its own order, drawn from
+        ``random_state`` and the pass number; ``labels_`` stay in the rows'
+        own order.
+    random_state : int in 0..2**64-1, numpy.random.Generator, RandomState or None
+        The seed of the shuffled order: an int gives the order of the command
+        line's ``--shuffle=SEED``; a generator (or None, NumPy's global one)
+        draws a seed at each ``fit``.
 
     Attributes
     ----------
@@ -134,6 +148,8 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         constant_columns="ignore",
         n_jobs=None,
         verbose=False,
+        shuffle=False,
+        random_state=None,
     ):
         self.vigilance = vigilance
         self.alpha = alpha
@@ -146,6 +162,8 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         self.constant_columns = constant_columns
         self.n_jobs = n_jobs
         self.verbose = verbose
+        self.shuffle = shuffle
+        self.random_state = random_state
 
     # Learning.
 
@@ -155,7 +173,7 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         Warns (UserWarning) when rows are left at -1, where the command line
         would stop with "Can't find category (RC)".
         """
-        self._learn(X, self.n_iter, fresh=True)
+        self._fit_quietly(X)
         left = int((self.labels_ == -1).sum())
         if left:
             _warnings.warn(
@@ -166,6 +184,11 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
                 stacklevel=2,
             )
         return self
+
+    def _fit_quietly(self, X):
+        # fit without the warning, for the scan and the clusterer: they
+        # report such rows in their own way (or give them a cluster).
+        return self._learn(X, self.n_iter, fresh=True)
 
     def partial_fit(self, X, y=None, data_range=None):
         """One more learning pass over new rows.
@@ -208,20 +231,22 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
                 raise ValueError("FuzzyART needs at least 2 rows to measure ranges (n_samples=1)")
             model = _engine.Model.measure(rows, parameters, self._known_ranges(data_range, rows.shape[1]))
             prepared = model.prepare(rows, data_range is not None)
+            seed = _draw_seed(self.random_state) if self.shuffle else None
         else:
             self._check_feature_names(X, reset=False)
             rows = self._rows(X)
             model = self._model.copy()
             prepared = model.prepare(rows, True)
+            seed = getattr(self, "_shuffle_seed", None)
         with _Progress(self.verbose, passes, model.passes) as progress:
             try:
-                model.learn(prepared, passes, progress)
+                model.learn(prepared, passes, progress, seed)
             except FuzzyARTError as error:
                 if not str(error).startswith("Too many categories"):
                     raise
                 limit = model.parameters["max_categories"]
                 raise FuzzyARTError(f"{error} (max_categories={limit}; None limits them by memory only)") from None
-        self._commit(model, X, rows, prepared, threads)
+        self._commit(model, X, rows, prepared, threads, _shuffle_seed=seed)
         return self
 
     @staticmethod
@@ -238,7 +263,7 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
             raise ValueError("data_range must be finite, each minimum at most its maximum")
         return low, high
 
-    def _commit(self, model, X, rows, prepared, threads):
+    def _commit(self, model, X, rows, prepared, threads, **extra):
         labels, counts, centres = model.classify(prepared, threads, True)
         state = dict(vars(self))
         state.pop("feature_names_in_", None)
@@ -252,6 +277,7 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
             counts_=counts,
             cluster_centers_=centres,
             **self._network_attributes(model),
+            **extra,
         )
         # One assignment: a Ctrl+C between two attributes would leave a mix.
         self.__dict__ = state
@@ -403,6 +429,20 @@ class FuzzyART(_ClusterMixin, _BaseEstimator):
         if self.n_jobs > 0:
             return int(self.n_jobs)
         return max(1, len(_os.sched_getaffinity(0)) + 1 + int(self.n_jobs))
+
+
+def _draw_seed(random_state):
+    """The 64-bit seed of a shuffled fit: an int as it is, else drawn from
+    the generator (scikit-learn's reading of None, an int and a RandomState,
+    and NumPy's Generator)."""
+    if isinstance(random_state, _numbers.Integral) and not isinstance(random_state, bool):
+        if not 0 <= random_state < 2**64:
+            raise ValueError(f"random_state must be between 0 and 2**64-1, not {random_state!r}")
+        return int(random_state)
+    if isinstance(random_state, _np.random.Generator):
+        return int(random_state.integers(0, 2**64, dtype=_np.uint64))
+    state = _check_random_state(random_state)
+    return int(state.randint(0, 2**63 - 1, dtype=_np.int64))
 
 
 class _Progress:

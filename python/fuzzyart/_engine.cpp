@@ -273,12 +273,20 @@ struct EngineModel {
     return out;
   }
 
-  void learn(const py::array_t<float>& prepared, int passes, const py::object& progress) {
+  // With a seed, every pass in its own shuffled order (presentation_order.h).
+  void learn(const py::array_t<float>& prepared, int passes, const py::object& progress,
+             std::optional<uint64_t> seed) {
     PythonObserver observer(progress);
     MemoryRows source({prepared.data(), static_cast<size_t>(prepared.size())},
                       static_cast<size_t>(scaling.inputLength()));
     withoutGil(observer, [&] {
-      for (int pass = 0; pass < passes; ++pass) network.learnPass(source, &observer);
+      for (int pass = 0; pass < passes; ++pass) {
+        if (seed) {
+          network.learnShuffledPass(source, *seed, &observer);
+        } else {
+          network.learnPass(source, &observer);
+        }
+      }
     });
   }
 
@@ -471,7 +479,8 @@ PYBIND11_MODULE(_engine, m) {
       .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"), py::arg("known") = py::none())
       .def_static("load", &EngineModel::load, py::arg("path"), py::arg("x"), py::arg("parameters"))
       .def("prepare", &EngineModel::prepare, py::arg("x"), py::arg("clip"))
-      .def("learn", &EngineModel::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none())
+      .def("learn", &EngineModel::learn, py::arg("prepared"), py::arg("passes"), py::arg("progress") = py::none(),
+           py::arg("seed") = py::none())
       .def("classify", &EngineModel::classify, py::arg("prepared"), py::arg("threads"), py::arg("tally"))
       .def("predict", &EngineModel::predict, py::arg("x"), py::arg("threads"), py::arg("vigilance") = py::none())
       .def("weights", &EngineModel::weights)

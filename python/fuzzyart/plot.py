@@ -6,7 +6,6 @@ import numpy as np
 from matplotlib.patches import Rectangle
 from sklearn.utils.validation import check_array, check_is_fitted
 
-from . import FuzzyART
 
 
 def _unscale(w, low, high):
@@ -86,31 +85,32 @@ def categories(model, X, dims=(0, 1), ax=None, top=20):
     return ax
 
 
-def vigilance_scan(X, vigilances, labels=None, ax=None, **params):
-    """Learns X at each vigilance (other parameters as for FuzzyART) and draws
-    the number of categories against the vigilance and, when true labels are
-    given, the adjusted Rand index of the categories on a second axis.
+def vigilance_scan(X, vigilances, labels=None, ax=None, table=None, **params):
+    """Draws a vigilance scan (fuzzyart.vigilance_scan with these arguments,
+    or the DataFrame ``table`` it returned): the number of categories against
+    the vigilance, a red cross at the foot of the axis for every setting
+    whose fit failed, and, when true labels are given, the adjusted Rand
+    index of the categories on a second axis.
 
     Returns the Axes.
     """
-    ax = ax if ax is not None else plt.gca()
-    counts, agreement = [], []
-    for v in vigilances:
-        with warnings.catch_warnings():
-            # Rows left without a category are part of what the scan shows.
-            warnings.simplefilter("ignore", UserWarning)
-            model = FuzzyART(vigilance=v, **params).fit(X)
-        counts.append(model.n_categories_)
-        if labels is not None:
-            from sklearn.metrics import adjusted_rand_score
+    from .scan import vigilance_scan as scan
 
-            agreement.append(adjusted_rand_score(labels, model.labels_))
-    ax.plot(vigilances, counts, "o-", color="tab:blue")
+    if table is None:
+        table = scan(X, vigilances, labels=labels, **params)
+    ax = ax if ax is not None else plt.gca()
+    fitted = table[table["error"].isna()]
+    ax.plot(fitted["vigilance"], fitted["n_categories"].astype(float), "o-", color="tab:blue")
+    failed = table[table["error"].notna()]
+    if len(failed):
+        ax.scatter(failed["vigilance"], np.zeros(len(failed)), marker="x", color="red", zorder=3,
+                   label="failed: " + "; ".join(sorted(set(failed["error"]))))
+        ax.legend(loc="upper left", fontsize="small")
     ax.set_xlabel("vigilance")
     ax.set_ylabel("categories", color="tab:blue")
-    if labels is not None:
+    if table["ari"].notna().any():
         other = ax.twinx()
-        other.plot(vigilances, agreement, "s--", color="tab:red")
+        other.plot(fitted["vigilance"], fitted["ari"], "s--", color="tab:red")
         other.set_ylabel("adjusted Rand index", color="tab:red")
         other.set_ylim(-0.05, 1.05)
     return ax

@@ -14,11 +14,11 @@ from numpy.testing import assert_array_equal
 import fuzzyart
 
 SWITCH = {"vigilance": "-V", "alpha": "-I", "beta": "-G", "itp": "-F", "n_iter": "-R",
-          "complement_coding": "-M", "normalise": "-N"}
+          "complement_coding": "-M", "normalise": "-N", "random_state": "--shuffle="}
 
 
 def switches(params):
-    return [SWITCH[k] if isinstance(v, bool) else f"{SWITCH[k]}{v}" for k, v in params.items()]
+    return [SWITCH[k] if isinstance(v, bool) else f"{SWITCH[k]}{v}" for k, v in params.items() if k != "shuffle"]
 
 
 @pytest.fixture
@@ -59,6 +59,8 @@ LEARNING = [
     dict(vigilance=0.7, n_iter=5, beta=0.7, itp=0.5, alpha=0.01),
     dict(vigilance=0.85, n_iter=4, beta=0.4, itp=1.5, complement_coding=True, normalise=True),
     dict(vigilance=0.8, n_iter=2, beta=0.5, complement_coding=True, alpha=0.001),
+    dict(vigilance=0.9, n_iter=3, complement_coding=True, shuffle=True, random_state=0),
+    dict(vigilance=0.75, shuffle=True, random_state=2**64 - 1),
 ]
 
 

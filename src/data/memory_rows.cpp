@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 
 #include "base/failure.h"
 #include "fuzzyart/rows.h"
@@ -18,6 +19,14 @@ size_t MemoryRows::next(size_t wanted, const float*& rows) {
   rows = values_.data() + cursor_ * length_;
   cursor_ += delivered;
   return delivered;
+}
+
+bool MemoryRows::gather(std::span<const uint64_t> indices, float* out) {
+  for (const uint64_t row : indices) {
+    std::memcpy(out, values_.data() + row * length_, length_ * sizeof(float));
+    out += length_;
+  }
+  return true;
 }
 
 }  // namespace fuzzyart

@@ -1,6 +1,7 @@
 #include "data/record_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -175,6 +176,34 @@ size_t RecordFileReader::next(size_t wanted, const float*& rows) {
   rows = reinterpret_cast<const float*>(block_.data()) + cursor_ * length_;
   cursor_ += delivered;
   return delivered;
+}
+
+size_t RecordFileReader::rows() const {
+  if (expected_ >= 0) return static_cast<size_t>(expected_);
+  struct stat info {};
+  if (fd_ < 0 || length_ == 0 || fstat(fd_, &info) != 0) return 0;
+  return static_cast<size_t>(info.st_size) / (length_ * sizeof(float));
+}
+
+bool RecordFileReader::gather(std::span<const uint64_t> indices, float* out) {
+  const size_t recordBytes = length_ * sizeof(float);
+  for (const uint64_t record : indices) {
+    char* bytes = reinterpret_cast<char*>(out);
+    size_t filled = 0;
+    while (filled < recordBytes) {
+      const ssize_t n = ::pread(fd_, bytes + filled, recordBytes - filled,
+                                static_cast<off_t>(record * recordBytes + filled));
+      if (n < 0 && errno == EINTR) continue;
+      // An end inside the records written means the file changed under the run.
+      if (n <= 0) {
+        failed_ = true;
+        return false;
+      }
+      filled += static_cast<size_t>(n);
+    }
+    out += length_;
+  }
+  return true;
 }
 
 }  // namespace fuzzyart

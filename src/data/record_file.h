@@ -50,8 +50,9 @@ class RecordFileWriter {
 };
 
 // Reads the records back in blocks of about a megabyte; the memory held is the
-// block, never the file. A trailing incomplete record is ignored.
-class RecordFileReader final : public RowSource {
+// block, never the file. A trailing incomplete record is ignored. A shuffled
+// pass reads each record at its place in the file instead.
+class RecordFileReader final : public RandomAccessRows {
  public:
   RecordFileReader() = default;
   ~RecordFileReader() override;
@@ -72,6 +73,9 @@ class RecordFileReader final : public RowSource {
   size_t next(size_t wanted, const float*& rows) override;
   bool failed() const override { return failed_; }
   std::string name() const override { return name_; }
+  // The records expected, or else those the file holds now.
+  size_t rows() const override;
+  bool gather(std::span<const uint64_t> indices, float* out) override;
 
  private:
   bool refill();

@@ -1,6 +1,9 @@
 #include "fuzzyart/network.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "base/failure.h"
 #include "base/number_text.h"
@@ -9,6 +12,7 @@
 #include "engine/learning.h"
 #include "engine/row_search.h"
 #include "engine/parameter_check.h"
+#include "fuzzyart/presentation_order.h"
 
 namespace fuzzyart {
 
@@ -59,6 +63,42 @@ void checkRowLength(size_t length, int inputLength) {
   }
 }
 
+namespace {
+
+// The rows of a source in a pass's order, a block at a time: the memory held
+// is one block, whatever the number of rows.
+class ShuffledRows final : public RowSource {
+ public:
+  ShuffledRows(RandomAccessRows& rows, const PresentationOrder& order) : rows_(rows), order_(order) {}
+  size_t length() const override { return rows_.length(); }
+  void rewind() override {
+    rows_.rewind();
+    place_ = 0;
+  }
+  size_t next(size_t wanted, const float*& out) override {
+    const size_t count = static_cast<size_t>(std::min<uint64_t>({wanted, kBlockRows, order_.size() - place_}));
+    indices_.resize(count);
+    for (size_t k = 0; k < count; ++k) indices_[k] = order_[place_ + k];
+    block_.resize(count * rows_.length());
+    if (count == 0 || !rows_.gather(indices_, block_.data())) return 0;
+    place_ += count;
+    out = block_.data();
+    return count;
+  }
+  bool failed() const override { return rows_.failed(); }
+  std::string name() const override { return rows_.name(); }
+
+ private:
+  static constexpr uint64_t kBlockRows = 4096;
+  RandomAccessRows& rows_;
+  const PresentationOrder& order_;
+  uint64_t place_ = 0;
+  std::vector<uint64_t> indices_;
+  std::vector<float> block_;
+};
+
+}  // namespace
+
 struct Network::State {
   State(const NetworkParameters& p, int inputLength)
       : parameters(p), table(p.maxCategories, inputLength, p.alpha), beta(p.beta) {}
@@ -73,6 +113,15 @@ struct Network::State {
     SearchOptions options;
     options.test.vigilance = parameters.vigilance;
     return options;
+  }
+
+  void learnPass(RowSource& rows, Observer* observer) {
+    PassParameters pass{passes + 1, beta, search()};
+    pass.search.threads = searchThreads(parameters.threads);
+    fuzzyart::learnPass(table, rows, pass, observer);
+    ++passes;
+    // Beta shrinks in single precision after every pass.
+    beta = beta * parameters.itp;
   }
 };
 
@@ -108,13 +157,22 @@ void Network::learn(RowSource& rows, Observer* observer) {
 
 void Network::learnPass(RowSource& rows, Observer* observer) {
   State& s = *state_;
+  if (s.parameters.shuffleSeed) {
+    auto* shuffled = dynamic_cast<RandomAccessRows*>(&rows);
+    if (shuffled == nullptr) fail(ErrorKind::kInvalidParameter, "Rows read only in order cannot be shuffled.\n");
+    learnShuffledPass(*shuffled, *s.parameters.shuffleSeed, observer);
+    return;
+  }
   checkRowLength(rows.length(), s.table.length());
-  PassParameters pass{s.passes + 1, s.beta, s.search()};
-  pass.search.threads = searchThreads(s.parameters.threads);
-  fuzzyart::learnPass(s.table, rows, pass, observer);
-  ++s.passes;
-  // Beta shrinks in single precision after every pass.
-  s.beta = s.beta * s.parameters.itp;
+  s.learnPass(rows, observer);
+}
+
+void Network::learnShuffledPass(RandomAccessRows& rows, uint64_t seed, Observer* observer) {
+  State& s = *state_;
+  checkRowLength(rows.length(), s.table.length());
+  const PresentationOrder order(rows.rows(), seed, static_cast<uint64_t>(s.passes) + 1);
+  ShuffledRows shuffled(rows, order);
+  s.learnPass(shuffled, observer);
 }
 
 int Network::classify(std::span<const float> input) const {

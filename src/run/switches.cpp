@@ -117,12 +117,24 @@ void readColumnList(const std::string& text, RunSettings& settings) {
 constexpr LongOption kLongOptions[] = {
     {"help", nullptr, "--help             shows this text on standard output"},
     {"version", nullptr, "--version          shows the version"},
+    {"shuffle", &RunSettings::shuffleSeed,
+     "--shuffle=SEED     learns each pass in an order drawn from SEED (0 to 2^64-1)"},
     {"model", &RunSettings::modelFile,
      "--model=FILE       classifies with the network stored in FILE instead of learning"},
     {"save-model", &RunSettings::saveModelFile,
      "--save-model=FILE  also stores the whole network in FILE, for --model"},
     {"output-dir", &RunSettings::outputDir, "--output-dir=DIR   writes the result files into the directory DIR"},
 };
+
+// A seed in plain decimal digits, 0 to 2^64 - 1; nothing else.
+std::optional<uint64_t> seedOf(std::string_view text) {
+  uint64_t seed = 0;
+  const char* end = text.data() + text.size();
+  if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
+  const auto [stop, error] = std::from_chars(text.data(), end, seed);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return seed;
+}
 
 // Takes a long option into the settings; false when the argument is none of
 // them. A file given twice counts at its first occurrence, as switch
@@ -135,8 +147,10 @@ bool takeLongOption(const std::string& arg, RunSettings& s) {
     if (option.name != name) continue;
     if (option.file == nullptr) return equals == std::string_view::npos;
     if (equals == std::string_view::npos || equals + 1 == text.size()) return false;
+    const std::string_view value = text.substr(equals + 1);
+    if (option.file == &RunSettings::shuffleSeed && !seedOf(value)) return false;
     std::string& file = s.*option.file;
-    if (file.empty()) file = text.substr(equals + 1);
+    if (file.empty()) file = value;
     return true;
   }
   return false;
@@ -332,6 +346,7 @@ NetworkParameters networkParameters(const RunSettings& s) {
   p.vigilance = s.vigilance;
   p.itp = s.itp;
   p.threads = s.threads;
+  if (!s.shuffleSeed.empty()) p.shuffleSeed = seedOf(s.shuffleSeed);
   return p;
 }
 

@@ -43,6 +43,7 @@ struct RunSettings {
   std::string modelFile;      // --model: classify with the network stored there instead of learning
   std::string saveModelFile;  // --save-model: also store each data file's network there
   std::string outputDir;      // --output-dir: where the result files go instead of beside the data file
+  std::string shuffleSeed;    // --shuffle: the seed of every learning pass's order, in decimal
   // I and V given on the command line: they override a --model's Alpha and
   // vigilance, which the environment's letters do not.
   bool alphaGiven = false;

@@ -31,6 +31,8 @@ import struct
 import sys
 from fractions import Fraction
 
+from presentation_order import order
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "..", "tests", "data", "e2e", "engine")
 
@@ -73,8 +75,10 @@ def result_name(name, ext):
 
 
 class Run:
-    def __init__(self, files, R=10, beta="0.9", alpha="0", vig="0.5", itp="1", quiet=False, comp=False, debug=0):
+    def __init__(self, files, R=10, beta="0.9", alpha="0", vig="0.5", itp="1", quiet=False, comp=False, debug=0,
+                 shuffle=None):
         self.files = files  # [(argument, data text)]
+        self.shuffle = shuffle  # --shuffle's seed: each pass presents the rows in its order
         self.R, self.quiet, self.comp, self.debug = R, quiet, comp, debug
         self.beta, self.alpha, self.vig, self.itp = parse(beta), parse(alpha), parse(vig), parse(itp)
         self.err, self.out, self.written = "", "", {}
@@ -146,7 +150,8 @@ class Run:
             self.err += " Iteration:%-3d %s:%-18.6G" % (p, BETA, beta)
             rest = f32(1.0 - beta)
             s = 0
-            for r, v in enumerate(vecs):
+            shown = vecs if self.shuffle is None else [vecs[i] for i in order(len(vecs), self.shuffle, p)]
+            for r, v in enumerate(shown):
                 if not self.quiet and r % 120 == 0:
                     self.err += "\b\b\b\b\b%04d%c" % (len(cats), SPIN[s % 4])
                     s += 1
@@ -381,7 +386,14 @@ case("sums_rounded_after_each_addition", ["-I0.3", "-V0.6", "-G0.5", "-R1"],
 case("choice_rounded_to_float_ties", ["-R1"],
      [("T.DAT", rows((3457, 844), (1399, 3865), (2729, 2974), (4096, 0), (0, 4096)))], R=1)
 
-
+# --shuffle=7 presents the rows of the tie case in the order 2 1 4 3
+# (presentation_order.py 4 7 1): (0, 1) and (1, 0) become categories 1 and
+# 2; (0.5, 1) has choice 1 at category 1 and joins it (0.5 / 1.5 passes
+# 0.3), which fast learning leaves (0, 1); (0.5, 0.5) ties the two at 0.5
+# and joins category 1, making it (0, 0.5). Recall gives the rows 2 1 1 1;
+# in their own order they gave 1 2 1 1 with category 1 (0.5, 0).
+case("shuffle_changes_the_categories", ["-V0.3", "-G1", "-R1", "--shuffle=7"],
+     [("T.DAT", rows((64, 0), (0, 64), (32, 32), (32, 64)))], vig="0.3", beta="1", R=1, shuffle=7)
 
 def write_case(name, args, files, settings, setup, earlier):
     run = Run(files, **settings)

@@ -9,5 +9,6 @@
 #include "fuzzyart/observer.h"
 #include "fuzzyart/result_files.h"
 #include "fuzzyart/rows.h"
+#include "fuzzyart/supervised_model_file.h"
 #include "fuzzyart/supervised_network.h"
 #include "fuzzyart/tally.h"

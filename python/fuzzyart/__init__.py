@@ -285,3 +285,5 @@ class _Progress:
         if self.bar is not None:
             self.bar.close()
         return False
+
+from .artmap import FuzzyARTMAP  # noqa: E402  (it uses FuzzyART and _Progress above)

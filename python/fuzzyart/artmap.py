@@ -123,10 +123,12 @@ class FuzzyARTMAP(ClassifierMixin, BaseEstimator):
             raise ValueError("FuzzyARTMAP requires y to be passed, but the target y is None")
         y = column_or_1d(y, warn=True)
         check_consistent_length(rows, y)
-        if len(rows) > 0:
-            check_classification_targets(y)
         if fresh:
             found = np.unique(y if classes is None else np.asarray(classes))
+            # The kind of target shows in its distinct values (y is 1-D by
+            # now): no second pass over a long y.
+            if len(rows) > 0:
+                check_classification_targets(found)
             if len(rows) > 0 and len(found) < 2:
                 raise ValueError(f"FuzzyARTMAP needs at least two classes; y holds one class: {found.tolist()}")
             indices = _indices(found, y)
@@ -241,17 +243,23 @@ class FuzzyARTMAP(ClassifierMixin, BaseEstimator):
         return parameters
 
 
-def _indices(classes, y):
-    """The index of every label of y in classes (which need not be sorted)."""
+def _indices(classes, y, chunk=1 << 16):
+    """The index of every label of y in classes (which need not be sorted),
+    as int32; a chunk at a time, so that the only memory beyond y is the
+    result's 4 bytes per row."""
+    out = np.empty(len(y), dtype=np.int32)
     if len(y) == 0:
-        return np.zeros(0, dtype=np.int32)
+        return out
     order = np.argsort(classes, kind="stable")
     ranked = classes[order]
-    at = np.clip(np.searchsorted(ranked, y), 0, len(ranked) - 1)
-    unknown = ranked[at] != y
-    if np.any(unknown):
-        raise ValueError(f"y holds labels that are not among the classes: {np.unique(y[unknown]).tolist()}")
-    return order[at].astype(np.int32)
+    for start in range(0, len(y), chunk):
+        part = y[start : start + chunk]
+        at = np.clip(np.searchsorted(ranked, part), 0, len(ranked) - 1)
+        unknown = ranked[at] != part
+        if np.any(unknown):
+            raise ValueError(f"y holds labels that are not among the classes: {np.unique(part[unknown]).tolist()}")
+        out[start : start + chunk] = order[at]
+    return out
 
 
 def _derived(model, classes):

@@ -53,6 +53,7 @@ def test_errors_leave_a_fitted_estimator_as_it_was(params, X, y, message):
     with pytest.raises(ValueError, match=r"^y holds labels that are not among the classes: \[7\]$"):
         model.partial_fit(WINE[:3, :2], [0, 1, 7])
     assert all(vars(model)[k] is before[k] for k in before)
+    assert model.partial_fit(WINE[:3, :2] * 100, [0, 1, 2]).n_features_in_ == 2  # clipped, not refused
 
 
 def test_online_learning_with_text_classes_equals_passes_of_fit():
@@ -66,6 +67,7 @@ def test_online_learning_with_text_classes_equals_passes_of_fit():
     # Rows beyond the ranges are clipped, as FuzzyART clips them.
     assert_array_equal(passes.predict(WINE * 100), passes.predict(np.tile(passes.data_max_, (len(WINE), 1))))
     lazy = fuzzyart.dask.predict(passes, da.from_array(WINE * 0.9, chunks=(50, 13)))
+    assert lazy.dtype == passes.classes_.dtype
     with dask.config.set(scheduler="synchronous"):
         assert_array_equal(lazy.compute(), passes.predict(WINE * 0.9))
 

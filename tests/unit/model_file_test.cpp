@@ -226,7 +226,7 @@ SupervisedModel supervisedWine(MatchTracking tracking, bool complement) {
   std::ifstream in(FUZZYART_EXAMPLES "/wine.labels");
   for (int32_t label = 0; in >> label;) labels.push_back(label);
   model.network = SupervisedNetwork(
-      {.iterations = 2, .beta = 0.5f, .vigilance = 0.6f, .itp = 0.9f, .epsilon = 0.001, .matchTracking = tracking}, model.scaling.inputLength());
+      {.iterations = 2, .beta = 0.5f, .vigilance = 0.6f, .itp = 0.9f, .epsilon = 0.001000000000001, .matchTracking = tracking}, model.scaling.inputLength());
   model.network.learn(source, labels);
   model.counts.assign(static_cast<size_t>(model.network.categoryCount()), 7);
   return model;
@@ -235,7 +235,7 @@ SupervisedModel supervisedWine(MatchTracking tracking, bool complement) {
 std::string fieldsOf(const SupervisedModel& m) {
   const SupervisedParameters& p = m.network.parameters();
   std::ostringstream out;
-  out << static_cast<int>(m.classKind) << static_cast<int>(p.matchTracking) << ' ' << p.epsilon << ' '
+  out << static_cast<int>(m.classKind) << static_cast<int>(p.matchTracking) << ' ' << std::hexfloat << p.epsilon << ' '
       << p.iterations << ' ' << p.maxCategories << ' ' << m.network.passes() << bitsOf(m.scaling.min)
       << bitsOf(m.scaling.max) << bitsOf(std::vector<float>{p.alpha, p.beta, p.vigilance, p.itp, m.network.currentBeta()});
   for (const std::string& c : m.classes) out << '|' << c;
@@ -287,7 +287,7 @@ TEST(SupervisedModelFile, KindsAndFaults) {
   const size_t category = good.find("\ncategories ") + 1;
   const size_t label = good.find(' ', good.find('\n', category) + 1) + 1;
   const std::pair<std::string, std::string> bad[] = {
-      {testing::replaceAll(good, "epsilon 0.001", "epsilon -1"), "Line 17: epsilon -1 is below 0"},
+      {testing::replaceAll(good, "epsilon 0.001000000000001", "epsilon -1"), "Line 17: epsilon -1 is below 0"},
       {testing::replaceAll(good, "MT+", "MT"), "Line 18: \"MT\" is not MT+, MT- or MT0"},
       {testing::replaceAll(good, "beta 0.5", "beta 1.5"), "Line 10: beta 1.5 is above 1"},
       {testing::replaceAll(good, "whole 3 0 1 2", "whole 3 0 1 01"), "Line 19: two classes are equal"},

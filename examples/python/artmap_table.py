@@ -8,8 +8,8 @@ wine data and predicts the odd ones, with the confusion table. Then 5-fold
 cross-validated accuracy (stratified, shuffled with seed 0) on
 scikit-learn's bundled iris, wine and breast-cancer sets, for FuzzyARTMAP at
 its defaults and at the tuned setting, beside KNeighborsClassifier() and
-DecisionTreeClassifier(random_state=0), with the mean fit and predict time
-of a fold.
+DecisionTreeClassifier(random_state=0), with the mean over the folds of the
+best of five fit and predict times.
 """
 import argparse
 import os
@@ -40,17 +40,23 @@ def worked_example():
         print(f"| {c} | " + " | ".join(str(v) for v in row) + " |")
 
 
-def cross_validated(make, X, y):
+def cross_validated(make, X, y, repeats=5):
+    # Each fold's times are the best of `repeats` fresh fits and predicts: the
+    # machine is shared, and a neighbour's burst is no property of a model.
     folds = StratifiedKFold(n_splits=5, shuffle=True, random_state=0)
     scores, fits, predicts = [], [], []
     for train, test in folds.split(X, y):
-        model = make()
-        start = time.perf_counter()
-        model.fit(X[train], y[train])
-        fitted = time.perf_counter()
-        predicted = model.predict(X[test])
-        fits.append(fitted - start)
-        predicts.append(time.perf_counter() - fitted)
+        fit, predict = [], []
+        for _ in range(repeats):
+            model = make()
+            start = time.perf_counter()
+            model.fit(X[train], y[train])
+            fitted = time.perf_counter()
+            predicted = model.predict(X[test])
+            fit.append(fitted - start)
+            predict.append(time.perf_counter() - fitted)
+        fits.append(min(fit))
+        predicts.append(min(predict))
         scores.append(np.mean(predicted == y[test]))
     return np.mean(scores), np.std(scores), np.mean(fits), np.mean(predicts)
 

@@ -90,6 +90,15 @@ def test_model_file_keeps_the_classes_and_the_labels(tmp_path, y):
     ]
 
 
+def test_a_model_file_written_by_hand_classifies_as_worked_out_by_hand():
+    # Scaled, (1.5, 16) lies in the first category's box, choice 1.5 / 1.501
+    # against 1.225 / 1.751; (3.5, 19) is nearer the second, 1.725 / 1.751
+    # against 0.975 / 1.501.
+    model = FuzzyARTMAP.load(EXAMPLES.parent / "tests/data/e2e/model/model_run_refuses_a_supervised_model/in/model.txt")
+    assert model.predict([[1.5, 16], [3.5, 19]]).tolist() == ["a", "b c"]
+    assert model.category_labels_.tolist() == ["a", "b c"] and model.counts_.tolist() == [3, 2]
+
+
 def test_other_files_and_bad_pickles_are_refused(tmp_path):
     fuzzy = EXAMPLES.parent / "tests/data/e2e/model/bad_model_of_another_version/in/model.txt"
     (tmp_path / "art.model").write_text(fuzzy.read_text().replace("fuzzyart-model 2", "fuzzyart-model 1"))

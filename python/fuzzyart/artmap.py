@@ -164,6 +164,9 @@ class FuzzyARTMAP(ClassifierMixin, BaseEstimator):
     def _predict(self, X, threads):
         check_is_fitted(self, "_model")
         self._check_feature_names(X, reset=False)
+        if self._model.n_categories == 0:
+            # Only a model file made elsewhere can hold no category.
+            raise ValueError("The model has no category to classify rows with")
         return self.classes_[self._model.classify(FuzzyART._rows(self, X), threads)[0]]
 
     # Files.

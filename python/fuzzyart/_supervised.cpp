@@ -126,7 +126,8 @@ class ScaledRows final : public RowSource {
     const size_t n = std::min({wanted, kBlockRows, rows_ - cursor_});
     if (n == 0) return 0;
     const size_t columns = static_cast<size_t>(scaling_.columnCount);
-    prepareRows(scaling_, {raw_ + cursor_ * columns, n * columns}, {buffer_.data(), n * length_}, clip_, kArrayName);
+    prepareRows(scaling_, {raw_ + cursor_ * columns, n * columns}, {buffer_.data(), n * length_}, clip_, kArrayName,
+                static_cast<int64_t>(cursor_));
     rows = buffer_.data();
     cursor_ += n;
     return n;

@@ -116,3 +116,11 @@ def test_other_files_and_bad_pickles_are_refused(tmp_path):
     damaged = pickle.dumps(model).replace(b"vigilance 0\n", b"vigilance 2\n")
     with pytest.raises(ValueError, match="Line 12: vigilance 2 is not between 0 and 1"):
         pickle.loads(damaged)
+
+
+def test_rows_scaled_a_block_at_a_time_are_counted_from_the_first():
+    model = FuzzyARTMAP(normalise=True).fit(WINE, CULTIVAR)
+    rows = np.tile(WINE, (30, 1))
+    rows[5000] = 0
+    with pytest.raises(ValueError, match=r"^Row sum is 0 in datafile: X  Datarow:5000$"):
+        model.predict(rows)

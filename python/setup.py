@@ -29,12 +29,22 @@ engine = Pybind11Extension(
     extra_compile_args=["-ffp-contract=off", "-O3", "-DNDEBUG"],
 )
 
+# The supervised network's binding is a module of its own, with its own copy
+# of the library: the two modules share no C++ types.
+supervised = Pybind11Extension(
+    "fuzzyart._supervised",
+    [os.path.join("fuzzyart", "_supervised.cpp")] + library,
+    include_dirs=[os.path.join(root, "include"), os.path.join(root, "src")],
+    cxx_std=20,
+    extra_compile_args=["-ffp-contract=off", "-O3", "-DNDEBUG"],
+)
+
 setup(
     name="fuzzyart",
     version="1.11",
     description="Fuzzy ART neural networks for NumPy, scikit-learn and Dask",
     packages=["fuzzyart"],
-    ext_modules=[engine],
+    ext_modules=[engine, supervised],
     cmdclass={"build_ext": build_ext},
     python_requires=">=3.11",
     install_requires=["numpy", "scikit-learn"],

@@ -84,8 +84,9 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
 // With clip, values outside the stored ranges are clipped into 0..1, so that
 // rows never seen when the ranges were measured can be prepared; without it
 // they are a bad row, as is a value that is not finite. Rows are counted
-// from the start of the span.
+// from firstRow at the start of the span (a caller preparing a table a block
+// at a time gives each block's place).
 void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<float> out, bool clip,
-                 const std::string& name);
+                 const std::string& name, int64_t firstRow = 0);
 
 }  // namespace fuzzyart

@@ -10,5 +10,6 @@
 #include "fuzzyart/presentation_order.h"
 #include "fuzzyart/result_files.h"
 #include "fuzzyart/rows.h"
+#include "fuzzyart/supervised_model_file.h"
 #include "fuzzyart/supervised_network.h"
 #include "fuzzyart/tally.h"

@@ -27,7 +27,7 @@ from sklearn.utils import check_random_state as _check_random_state
 
 from . import _engine
 
-__all__ = ["FuzzyART", "FuzzyARTError", "read_data", "__version__"]
+__all__ = ["FuzzyART", "FuzzyARTMAP", "FuzzyARTError", "read_data", "__version__"]
 # k clusters and the scan live in modules of their own, loaded on first use.
 _LATER = {"FuzzyARTClustering": "clustering", "vigilance_scan": "scan", "vigilance_for": "scan"}
 __all__ += list(_LATER)
@@ -476,3 +476,5 @@ class _Progress:
         if self.bar is not None:
             self.bar.close()
         return False
+
+from .artmap import FuzzyARTMAP  # noqa: E402  (it uses FuzzyART and _Progress above)

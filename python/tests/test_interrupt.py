@@ -5,23 +5,27 @@ import subprocess
 import sys
 import time
 
+import pytest
+
 CHILD = """
 import numpy as np, fuzzyart
 X = np.random.default_rng(0).random((200_000, 4), dtype=np.float32)
-model = fuzzyart.FuzzyART(vigilance=0.5, beta=1.0, alpha=0.001).fit(X[:500])
+y = (X[:, 0] > 0.5).astype(int)
+model = fuzzyart.%s.fit(X[:500], y[:500])
 fitted = lambda: {k: v for k, v in vars(model).items() if k.endswith("_") or k == "_model"}
 before = fitted()
 print("ready", flush=True)
 try:
-    model.set_params(n_iter=100_000).fit(X)
+    model.set_params(n_iter=100_000).fit(X, y)
 except KeyboardInterrupt:
     after = fitted()
     print("interrupted", after.keys() == before.keys() and all(after[k] is before[k] for k in before), flush=True)
 """
 
 
-def test_ctrl_c_stops_a_long_fit_quickly_and_changes_nothing():
-    child = subprocess.Popen([sys.executable, "-c", CHILD], stdout=subprocess.PIPE, text=True)
+@pytest.mark.parametrize("estimator", ["FuzzyART(vigilance=0.5, beta=1.0, alpha=0.001)", "FuzzyARTMAP(vigilance=0.5)"])
+def test_ctrl_c_stops_a_long_fit_quickly_and_changes_nothing(estimator):
+    child = subprocess.Popen([sys.executable, "-c", CHILD % estimator], stdout=subprocess.PIPE, text=True)
     try:
         assert child.stdout.readline() == "ready\n"
         time.sleep(1.0)  # well into the learning passes

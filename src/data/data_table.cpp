@@ -194,7 +194,7 @@ Scaling makeScaling(const ColumnRanges& ranges, const ScalingOptions& options, c
 }
 
 void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<float> out, bool clip,
-                 const std::string& name) {
+                 const std::string& name, int64_t firstRow) {
   checkScaling(scaling);
   const size_t columns = static_cast<size_t>(scaling.columnCount);
   const size_t length = static_cast<size_t>(scaling.inputLength());
@@ -205,9 +205,9 @@ void prepareRows(const Scaling& scaling, std::span<const float> rows, std::span<
   std::vector<float> row(columns);
   for (int64_t r = 0; r < count; ++r) {
     std::copy_n(rows.begin() + r * static_cast<int64_t>(columns), columns, row.begin());
-    requireFinite(row.data(), scaling.columnCount, name, r);
-    if (scaling.normalise) divideBySum(row.data(), scaling.columnCount, name, r);
-    scaleRecord(scaling, row.data(), out.data() + r * static_cast<int64_t>(length), clip, name, r);
+    requireFinite(row.data(), scaling.columnCount, name, firstRow + r);
+    if (scaling.normalise) divideBySum(row.data(), scaling.columnCount, name, firstRow + r);
+    scaleRecord(scaling, row.data(), out.data() + r * static_cast<int64_t>(length), clip, name, firstRow + r);
   }
 }
 

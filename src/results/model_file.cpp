@@ -27,17 +27,17 @@ struct Descriptor {
   }
 };
 
-}  // namespace
-
-void saveModel(const std::string& path, const Model& model) {
+template <typename Write>
+void save(const std::string& path, const Write& write) {
   OutputFile file;
   if (!file.createReplacing(path)) fail(ErrorKind::kFileAccess, "Can't create file: %s\n\n", path.c_str());
   // A stop on the way leaves the hidden file to the OutputFile, which removes it.
-  writeModel(file, path, model.scaling, model.network, model.counts);
+  write(file);
   if (!file.close() || !file.commit()) failDiskFull();
 }
 
-Model loadModel(const std::string& path) {
+template <typename Read>
+auto load(const std::string& path, const Read& read) {
   // Only a regular file is opened: opening a FIFO would wait for a writer,
   // and a device or a directory holds no model.
   struct stat info {};
@@ -49,7 +49,25 @@ Model loadModel(const std::string& path) {
   struct stat opened {};
   if (fstat(file.fd, &opened) != 0 || !S_ISREG(opened.st_mode)) failFile(path, "not a regular file");
   ModelLines lines(file.fd, static_cast<uint64_t>(opened.st_size));
-  return readModel(lines, path);
+  return read(lines);
+}
+
+}  // namespace
+
+void saveModel(const std::string& path, const Model& model) {
+  save(path, [&](OutputFile& file) { writeModel(file, path, model.scaling, model.network, model.counts); });
+}
+
+Model loadModel(const std::string& path) {
+  return load(path, [&](ModelLines& lines) { return readModel(lines, path); });
+}
+
+void saveSupervisedModel(const std::string& path, const SupervisedModel& model) {
+  save(path, [&](OutputFile& file) { writeSupervisedModel(file, path, model); });
+}
+
+SupervisedModel loadSupervisedModel(const std::string& path) {
+  return load(path, [&](ModelLines& lines) { return readSupervisedModel(lines, path); });
 }
 
 }  // namespace fuzzyart

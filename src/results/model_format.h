@@ -25,6 +25,26 @@
 //   100 0.2 0 0.6 0.7 1 0.3     (inputLength of them)
 //   end
 //
+// A supervised model (kind fuzzyartmap) has the same lines with three more
+// between max-categories and categories, and its class after each count:
+//
+//   epsilon 1e-10               match tracking's step (a double)
+//   match-tracking MT+          MT+, MT- or MT0
+//   classes text 2 setosa a%20b the kind of the class values (whole, number
+//                               or text), their count, then each value
+//   categories 2
+//   50 0 1 0.5 0 0 0.4 1        per category: its count, its class (an index
+//   100 1 0.2 0 0.6 0.7 1 0.3   into the classes, from 0), every weight
+//   end
+//
+// A text class is written with every byte up to the blank, from DEL up, and
+// the percent sign as %XX (two upper-case hex digits), so that any bytes
+// make one field of printable ASCII; the empty text is a lone "%". The
+// reader takes a whole class as an int64 and a number class as a double,
+// each to the end of its field, and refuses two classes of equal value. A
+// class index says nothing about a value's order: the classes keep the order
+// they were written in.
+//
 // Fields are written with one blank between them and every line with a line
 // feed; the reader also takes runs of blanks and tabs, and CR LF. Floats are
 // written by std::to_chars (the shortest text that reads back to the same
@@ -36,12 +56,17 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "fuzzyart/supervised_model_file.h"
+#include "fuzzyart/supervised_network.h"
 
 namespace fuzzyart::model_format {
 
 inline constexpr std::string_view kFormat = "fuzzyart-model";
 inline constexpr int kVersion = 1;
 inline constexpr std::string_view kKind = "fuzzyart";
+inline constexpr std::string_view kSupervisedKind = "fuzzyartmap";
 inline constexpr std::string_view kEnd = "end";
 inline constexpr std::string_view kYes = "yes";
 inline constexpr std::string_view kNo = "no";
@@ -73,8 +98,13 @@ enum Line : int {
   kFirstCategoryLine
 };
 
-// The key that begins a line of the fixed part (kFormatLine's is the format
-// name).
+// The keys of a supervised model's own lines. They are not line numbers: in
+// such a file they come right before the categories line, which is then
+// line 20.
+enum SupervisedLine : int { kEpsilonLine = kFirstCategoryLine + 1, kMatchTrackingLine, kClassesLine };
+
+// The key that begins a line of the fixed part or a SupervisedLine
+// (kFormatLine's is the format name).
 std::string_view keyOf(int line);
 
 // True for the lines from kAlphaLine to kItpLine, whose value is a float;
@@ -92,6 +122,10 @@ std::string boundsFault(std::span<const float> bounds);
 std::string rangeFault(std::span<const float> min, std::span<const float> max);
 // The value of a parameter line, kAlphaLine to kMaxCategoriesLine.
 std::string parameterFault(int line, double value);
+// A supervised model's: the lines above with a supervised network's own
+// bounds (Beta at most 1, Alpha not negative, the next Beta above 0, since
+// learning cannot go on from 0), and kEpsilonLine's.
+std::string supervisedParameterFault(int line, double value);
 std::string categoriesFault(int64_t categories, int64_t maxCategories);
 // A category's count and weights: the count not negative, every weight
 // finite and at most 1. Learning never raises a weight above the input it
@@ -99,7 +133,23 @@ std::string categoriesFault(int64_t categories, int64_t maxCategories);
 // without bound, so no lower bound is a rule.
 std::string categoryFault(int64_t count, std::span<const float> weights);
 
-// The shortest text of a float that reads back to its bits.
+// The shortest text of a float (or double) that reads back to its bits.
 std::string floatText(float value);
+std::string doubleText(double value);
+
+std::string_view trackingText(MatchTracking tracking);
+// False for a text that names none.
+bool readTracking(std::string_view text, MatchTracking& tracking);
+std::string_view classKindText(ClassKind kind);
+bool readClassKind(std::string_view text, ClassKind& kind);
+
+// A class value as its field, and back (false for a field that is no
+// escaped text).
+std::string escapedClass(std::string_view value);
+bool unescapeClass(std::string_view field, std::string& value);
+// Every class reads as its kind, and no two are equal.
+std::string classesFault(ClassKind kind, std::span<const std::string> classes);
+// A category's class index within the classes.
+std::string labelFault(int64_t label, size_t classes);
 
 }  // namespace fuzzyart::model_format

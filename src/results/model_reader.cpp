@@ -83,24 +83,46 @@ class Reader {
   Reader(ModelLines& lines, const std::string& name) : lines_(lines), name_(name) {}
 
   Model read() {
-    readHead();
+    readHead(mf::kKind);
     Model model;
     readScaling(model.scaling);
     NetworkParameters p;
-    p.alpha = floatLine(mf::kAlphaLine);
-    p.beta = floatLine(mf::kBetaLine);
-    const float nextBeta = floatLine(mf::kNextBetaLine);
-    p.vigilance = floatLine(mf::kVigilanceLine);
-    p.itp = floatLine(mf::kItpLine);
-    p.iterations = static_cast<int>(wholeLine(mf::kIterationsLine));
-    const int passes = static_cast<int>(wholeLine(mf::kPassesLine));
-    p.maxCategories = static_cast<int>(wholeLine(mf::kMaxCategoriesLine));
-    take(mf::kCategoriesLine, "categories");
-    values(1);
-    const int64_t categories = whole(fields_[1]);
-    check(mf::categoriesFault(categories, p.maxCategories));
+    float nextBeta = 0.0f;
+    int passes = 0;
+    readParameters(p, nextBeta, passes, false);
+    const int64_t categories = categoriesLine(p.maxCategories);
     model.network = Network(p, model.scaling.inputLength());
-    readCategories(model, categories);
+    readCategories(model.scaling, categories, model.counts, [&](const std::vector<float>& weights) {
+      model.network.addCategory(weights);
+    });
+    model.network.resumeLearning(nextBeta, passes);
+    readEnd();
+    return model;
+  }
+
+  SupervisedModel readSupervised() {
+    readHead(mf::kSupervisedKind);
+    SupervisedModel model;
+    readScaling(model.scaling);
+    SupervisedParameters p;
+    float nextBeta = 0.0f;
+    int passes = 0;
+    readParameters(p, nextBeta, passes, true);
+    take(mf::kEpsilonLine);
+    values(1);
+    p.epsilon = wide(fields_[1]);
+    check(mf::supervisedParameterFault(mf::kEpsilonLine, p.epsilon));
+    take(mf::kMatchTrackingLine);
+    values(1);
+    if (!mf::readTracking(fields_[1], p.matchTracking)) fault(quoted(fields_[1]) + " is not MT+, MT- or MT0");
+    readClasses(model);
+    const int64_t categories = categoriesLine(p.maxCategories);
+    model.network = SupervisedNetwork(p, model.scaling.inputLength());
+    readCategories(model.scaling, categories, model.counts, [&](const std::vector<float>& weights) {
+      const int64_t label = whole(fields_[1]);
+      check(mf::labelFault(label, model.classes.size()));
+      model.network.addCategory(weights, static_cast<int32_t>(label));
+    }, 1);
     model.network.resumeLearning(nextBeta, passes);
     readEnd();
     return model;
@@ -190,11 +212,22 @@ class Reader {
     return out;
   }
 
+  double wide(std::string_view field) {
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (error != std::errc() || end != field.data() + field.size()) fault(quoted(field) + " is not a number");
+    return value;
+  }
+
+  std::string parameterFault(int line, double value) const {
+    return supervised_ ? mf::supervisedParameterFault(line, value) : mf::parameterFault(line, value);
+  }
+
   float floatLine(int line) {
     take(line);
     values(1);
     const float value = number(fields_[1]);
-    check(mf::parameterFault(line, value));
+    check(parameterFault(line, value));
     return value;
   }
 
@@ -202,11 +235,11 @@ class Reader {
     take(line);
     values(1);
     const int64_t value = whole(fields_[1]);
-    check(mf::parameterFault(line, static_cast<double>(value)));
+    check(parameterFault(line, static_cast<double>(value)));
     return value;
   }
 
-  void readHead() {
+  void readHead(std::string_view kind) {
     take(mf::kFormatLine, "");
     if (fields_.empty() || fields_[0] != mf::kFormat) fault("not a fuzzyart model file");
     values(1);
@@ -216,9 +249,53 @@ class Reader {
     }
     take(mf::kKindLine);
     values(1);
-    if (fields_[1] != mf::kKind) {
-      fault(formatted("kind %s is not known (this program reads %s)", quoted(fields_[1]).c_str(), mf::kKind.data()));
+    if (fields_[1] == kind) return;
+    // The other kind is a model, just not one that this use can take.
+    if (fields_[1] == mf::kSupervisedKind) {
+      fault("a supervised model (kind fuzzyartmap), not a Fuzzy ART model (kind fuzzyart)");
     }
+    if (fields_[1] == mf::kKind) {
+      fault("a Fuzzy ART model (kind fuzzyart) without class labels, not a supervised model (kind fuzzyartmap)");
+    }
+    fault(formatted("kind %s is not known (this program reads %s)", quoted(fields_[1]).c_str(), kind.data()));
+  }
+
+  template <typename Parameters>
+  void readParameters(Parameters& p, float& nextBeta, int& passes, bool supervised) {
+    supervised_ = supervised;
+    p.alpha = floatLine(mf::kAlphaLine);
+    p.beta = floatLine(mf::kBetaLine);
+    nextBeta = floatLine(mf::kNextBetaLine);
+    p.vigilance = floatLine(mf::kVigilanceLine);
+    p.itp = floatLine(mf::kItpLine);
+    p.iterations = static_cast<int>(wholeLine(mf::kIterationsLine));
+    passes = static_cast<int>(wholeLine(mf::kPassesLine));
+    p.maxCategories = static_cast<int>(wholeLine(mf::kMaxCategoriesLine));
+  }
+
+  int64_t categoriesLine(int maxCategories) {
+    take(mf::kCategoriesLine, "categories");
+    values(1);
+    const int64_t categories = whole(fields_[1]);
+    check(mf::categoriesFault(categories, maxCategories));
+    return categories;
+  }
+
+  void readClasses(SupervisedModel& model) {
+    take(mf::kClassesLine);
+    if (fields_.size() < 3) fault("the kind and the count of the classes expected");
+    if (!mf::readClassKind(fields_[1], model.classKind)) fault(quoted(fields_[1]) + " is not whole, number or text");
+    const int64_t count = whole(fields_[2]);
+    if (count < 0 || static_cast<uint64_t>(count) != fields_.size() - 3) {
+      fault(formatted("values after the count of the classes: %zu, expected %s", fields_.size() - 3,
+                      quoted(fields_[2]).c_str()));
+    }
+    std::string value;
+    for (size_t k = 3; k < fields_.size(); ++k) {
+      if (!mf::unescapeClass(fields_[k], value)) fault(quoted(fields_[k]) + " is not an escaped class");
+      model.classes.push_back(value);
+    }
+    check(mf::classesFault(model.classKind, model.classes));
   }
 
   void readScaling(Scaling& s) {
@@ -243,8 +320,12 @@ class Reader {
     check(mf::rangeFault(s.min, s.max));
   }
 
-  void readCategories(Model& model, int64_t categories) {
-    const size_t length = static_cast<size_t>(model.scaling.inputLength());
+  // Each category line: its count, `extra` fields (its class), its weights,
+  // which `add` takes with the line's fields still in fields_.
+  template <typename Add>
+  void readCategories(const Scaling& scaling, int64_t categories, std::vector<int64_t>& counts, const Add& add,
+                      size_t extra = 0) {
+    const size_t length = static_cast<size_t>(scaling.inputLength());
     std::vector<float> weights(length);
     for (int64_t c = 0; c < categories; ++c) {
       take(mf::kFirstCategoryLine,
@@ -253,15 +334,16 @@ class Reader {
         fault(formatted("end after %lld categories, expected %lld", static_cast<long long>(c),
                         static_cast<long long>(categories)));
       }
-      if (fields_.size() != length + 1) {
-        fault(formatted("values of a category: %zu, expected %zu (its count and %zu weights)", fields_.size(),
-                        length + 1, length));
+      if (fields_.size() != length + 1 + extra) {
+        fault(formatted(extra == 0 ? "values of a category: %zu, expected %zu (its count and %zu weights)"
+                                   : "values of a category: %zu, expected %zu (its count, its class and %zu weights)",
+                        fields_.size(), length + 1 + extra, length));
       }
       const int64_t count = whole(fields_[0]);
-      for (size_t i = 0; i < length; ++i) weights[i] = number(fields_[i + 1]);
+      for (size_t i = 0; i < length; ++i) weights[i] = number(fields_[i + 1 + extra]);
       check(mf::categoryFault(count, weights));
-      model.counts.push_back(count);
-      model.network.addCategory(weights);
+      counts.push_back(count);
+      add(weights);
     }
   }
 
@@ -276,11 +358,16 @@ class Reader {
   ModelLines& lines_;
   const std::string& name_;
   int line_ = 0;
+  bool supervised_ = false;
   std::vector<std::string_view> fields_;
 };
 
 }  // namespace
 
 Model readModel(ModelLines& lines, const std::string& name) { return Reader(lines, name).read(); }
+
+SupervisedModel readSupervisedModel(ModelLines& lines, const std::string& name) {
+  return Reader(lines, name).readSupervised();
+}
 
 }  // namespace fuzzyart

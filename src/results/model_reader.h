@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fuzzyart/model_file.h"
+#include "fuzzyart/supervised_model_file.h"
 
 namespace fuzzyart {
 
@@ -49,5 +50,6 @@ class ModelLines {
 // Reads a whole model; `name` is what messages call the file. Throws Error
 // (kBadModelFile) with "Bad modelfile: NAME\nINFO: Line N: WHAT\n".
 Model readModel(ModelLines& lines, const std::string& name);
+SupervisedModel readSupervisedModel(ModelLines& lines, const std::string& name);
 
 }  // namespace fuzzyart

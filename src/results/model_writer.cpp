@@ -13,8 +13,9 @@ namespace mf = model_format;
 namespace {
 
 // The values of the parameter lines, kAlphaLine to kMaxCategoriesLine.
-double parameterValue(const Network& network, int line) {
-  const NetworkParameters& p = network.parameters();
+template <typename Net>
+double parameterValue(const Net& network, int line) {
+  const auto& p = network.parameters();
   switch (line) {
     case mf::kAlphaLine: return p.alpha;
     case mf::kBetaLine: return p.beta;
@@ -28,7 +29,8 @@ double parameterValue(const Network& network, int line) {
 }
 
 // The first reason the parts cannot make a model file, or an empty text.
-std::string faultOf(const Scaling& s, const Network& network, std::span<const int64_t> counts) {
+template <typename Net>
+std::string faultOf(const Scaling& s, const Net& network, std::span<const int64_t> counts, bool supervised) {
   if (s.min.size() != s.columns.size() || s.max.size() != s.columns.size()) {
     return formatted("ranges of %zu and %zu values for %zu used columns", s.min.size(), s.max.size(), s.columns.size());
   }
@@ -44,7 +46,8 @@ std::string faultOf(const Scaling& s, const Network& network, std::span<const in
   if (fault.empty()) fault = mf::boundsFault(s.max);
   if (fault.empty()) fault = mf::rangeFault(s.min, s.max);
   for (int line = mf::kAlphaLine; fault.empty() && line <= mf::kMaxCategoriesLine; ++line) {
-    fault = mf::parameterFault(line, parameterValue(network, line));
+    const double value = parameterValue(network, line);
+    fault = supervised ? mf::supervisedParameterFault(line, value) : mf::parameterFault(line, value);
   }
   if (fault.empty()) fault = mf::categoriesFault(network.categoryCount(), network.parameters().maxCategories);
   for (int c = 0; fault.empty() && c < network.categoryCount(); ++c) {
@@ -81,16 +84,11 @@ class LineWriter {
   std::string text_;
 };
 
-}  // namespace
-
-void writeModel(OutputFile& file, const std::string& name, const Scaling& s, const Network& network,
-                std::span<const int64_t> counts) {
-  if (const std::string fault = faultOf(s, network, counts); !fault.empty()) {
-    fail(ErrorKind::kBadModelFile, "Can't write modelfile: %s\nINFO: %s\n", name.c_str(), fault.c_str());
-  }
-  LineWriter out(file);
+// The lines up to max-categories.
+template <typename Net>
+void writeHead(LineWriter& out, std::string_view kind, const Scaling& s, const Net& network) {
   out.key(mf::kFormatLine).number(int64_t{mf::kVersion}).end();
-  out.key(mf::kKindLine).word(mf::kKind).end();
+  out.key(mf::kKindLine).word(kind).end();
   out.key(mf::kColumnsLine).number(int64_t{s.columnCount}).end();
   out.key(mf::kNormaliseLine).flag(s.normalise).end();
   out.key(mf::kComplementLine).flag(s.complementCoding).end();
@@ -113,15 +111,61 @@ void writeModel(OutputFile& file, const std::string& name, const Scaling& s, con
     }
     out.end();
   }
+}
+
+// The categories line, one line per category (its count, its class when
+// there is one, its weights), and the end line.
+template <typename Net, typename Class>
+void writeCategories(LineWriter& out, const Net& network, std::span<const int64_t> counts, const Class& classOf) {
   out.key(mf::kCategoriesLine).number(int64_t{network.categoryCount()}).end();
   std::vector<float> weights;
   for (int c = 0; c < network.categoryCount(); ++c) {
     out.number(counts.empty() ? int64_t{0} : counts[static_cast<size_t>(c)]);
+    classOf(c);
     weights = network.weights(c);
     for (float w : weights) out.number(w);
     out.end();
   }
   out.word(mf::kEnd).end();
+}
+
+[[noreturn]] void failWrite(const std::string& name, const std::string& fault) {
+  fail(ErrorKind::kBadModelFile, "Can't write modelfile: %s\nINFO: %s\n", name.c_str(), fault.c_str());
+}
+
+}  // namespace
+
+void writeModel(OutputFile& file, const std::string& name, const Scaling& s, const Network& network,
+                std::span<const int64_t> counts) {
+  if (const std::string fault = faultOf(s, network, counts, false); !fault.empty()) failWrite(name, fault);
+  LineWriter out(file);
+  writeHead(out, mf::kKind, s, network);
+  writeCategories(out, network, counts, [](int) {});
+}
+
+std::string supervisedModelFault(const SupervisedModel& model) {
+  const SupervisedNetwork& network = model.network;
+  std::string fault = faultOf(model.scaling, network, model.counts, true);
+  if (fault.empty()) fault = mf::supervisedParameterFault(mf::kEpsilonLine, network.parameters().epsilon);
+  if (fault.empty()) fault = mf::classesFault(model.classKind, model.classes);
+  for (int c = 0; fault.empty() && c < network.categoryCount(); ++c) {
+    fault = mf::labelFault(network.label(c), model.classes.size());
+    if (!fault.empty()) fault = formatted("category %d: %s", c + 1, fault.c_str());
+  }
+  return fault;
+}
+
+void writeSupervisedModel(OutputFile& file, const std::string& name, const SupervisedModel& model) {
+  if (const std::string fault = supervisedModelFault(model); !fault.empty()) failWrite(name, fault);
+  const SupervisedNetwork& network = model.network;
+  LineWriter out(file);
+  writeHead(out, mf::kSupervisedKind, model.scaling, network);
+  out.key(mf::kEpsilonLine).word(mf::doubleText(network.parameters().epsilon)).end();
+  out.key(mf::kMatchTrackingLine).word(mf::trackingText(network.parameters().matchTracking)).end();
+  out.key(mf::kClassesLine).word(mf::classKindText(model.classKind)).number(static_cast<int64_t>(model.classes.size()));
+  for (const std::string& value : model.classes) out.word(mf::escapedClass(value));
+  out.end();
+  writeCategories(out, network, model.counts, [&](int c) { out.number(int64_t{network.label(c)}); });
 }
 
 }  // namespace fuzzyart

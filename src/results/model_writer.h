@@ -8,6 +8,7 @@
 
 #include "fuzzyart/data.h"
 #include "fuzzyart/network.h"
+#include "fuzzyart/supervised_model_file.h"
 #include "base/output_file.h"
 
 namespace fuzzyart {
@@ -19,5 +20,10 @@ namespace fuzzyart {
 // tells of a write that failed in the buffer.
 void writeModel(OutputFile& file, const std::string& name, const Scaling& scaling, const Network& network,
                 std::span<const int64_t> counts);
+
+// The same for a supervised model.
+void writeSupervisedModel(OutputFile& file, const std::string& name, const SupervisedModel& model);
+// The first reason no model file can hold the model, or an empty text.
+std::string supervisedModelFault(const SupervisedModel& model);
 
 }  // namespace fuzzyart

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 
@@ -204,6 +205,110 @@ TEST(ModelFile, ReaderStaysWithinTheFile) {
   std::ofstream(grown, std::ios::app) << "more lines\n";
   EXPECT_EQ(readModel(lines, grown).network.categoryCount(), 2);
   close(fd);
+}
+
+}  // namespace
+}  // namespace fuzzyart
+
+namespace fuzzyart {
+namespace {
+
+SupervisedModel supervisedWine(MatchTracking tracking, bool complement) {
+  const std::string path = FUZZYART_EXAMPLES "/wine.dat";
+  const RowTable table = readDataFile(path);
+  SupervisedModel model;
+  model.scaling = makeScaling(measureRanges(table.values, table.columns, false, path),
+                              {.complementCoding = complement, .columns = {}}, path);
+  std::vector<float> rows(static_cast<size_t>(table.rows * model.scaling.inputLength()));
+  prepareRows(model.scaling, table.values, rows, false, path);
+  MemoryRows source(rows, static_cast<size_t>(model.scaling.inputLength()));
+  std::vector<int32_t> labels;
+  std::ifstream in(FUZZYART_EXAMPLES "/wine.labels");
+  for (int32_t label = 0; in >> label;) labels.push_back(label);
+  model.network = SupervisedNetwork(
+      {.iterations = 2, .beta = 0.5f, .vigilance = 0.6f, .itp = 0.9f, .epsilon = 0.001000000000001, .matchTracking = tracking}, model.scaling.inputLength());
+  model.network.learn(source, labels);
+  model.counts.assign(static_cast<size_t>(model.network.categoryCount()), 7);
+  return model;
+}
+
+std::string fieldsOf(const SupervisedModel& m) {
+  const SupervisedParameters& p = m.network.parameters();
+  std::ostringstream out;
+  out << static_cast<int>(m.classKind) << static_cast<int>(p.matchTracking) << ' ' << std::hexfloat << p.epsilon << ' '
+      << p.iterations << ' ' << p.maxCategories << ' ' << m.network.passes() << bitsOf(m.scaling.min)
+      << bitsOf(m.scaling.max) << bitsOf(std::vector<float>{p.alpha, p.beta, p.vigilance, p.itp, m.network.currentBeta()});
+  for (const std::string& c : m.classes) out << '|' << c;
+  for (int c = 0; c < m.network.categoryCount(); ++c) {
+    out << ' ' << m.counts[static_cast<size_t>(c)] << ' ' << m.network.label(c) << bitsOf(m.network.weights(c));
+  }
+  return out.str();
+}
+
+// Both kinds of classes, each tracking; class texts of every awkward byte.
+// Each model comes back to the bit and is written again byte for byte.
+TEST(SupervisedModelFile, SavedAndLoadedToTheBit) {
+  TempDir dir;
+  const std::string path = dir.file("m.model");
+  SupervisedModel text = supervisedWine(MatchTracking::kMinus, true);
+  text.classKind = ClassKind::kText;
+  text.classes = {"", "a b%\t\n", std::string("\xc3\xa9\0\x7f", 4)};
+  SupervisedModel whole = supervisedWine(MatchTracking::kZero, false);
+  whole.classes = {"-9223372036854775808", "7", "12"};
+  for (const SupervisedModel* model : {&text, &whole}) {
+    saveSupervisedModel(path, *model);
+    const std::string bytes = readFile(path);
+    const SupervisedModel back = loadSupervisedModel(path);
+    EXPECT_EQ(fieldsOf(back), fieldsOf(*model));
+    saveSupervisedModel(path, back);
+    EXPECT_EQ(readFile(path), bytes);
+  }
+  EXPECT_NE(readFile(path).find("\nclasses whole 3 -9223372036854775808 7 12\n"), std::string::npos);
+  saveSupervisedModel(path, text);
+  EXPECT_NE(readFile(path).find("\nclasses text 3 % a%20b%25%09%0A %C3%A9%00%7F\ncategories "), std::string::npos);
+}
+
+// Neither loader takes the other kind; a supervised file's own faults name
+// their line, and the writer refuses what the reader would.
+TEST(SupervisedModelFile, KindsAndFaults) {
+  TempDir dir;
+  const std::string path = dir.file("m.model");
+  writeFile(path, goodWith(0, ""));
+  EXPECT_EQ(errorOf(ErrorKind::kBadModelFile, [&] { loadSupervisedModel(path); }),
+            "Bad modelfile: " + path + "\nINFO: Line 2: a Fuzzy ART model (kind fuzzyart) without class labels, not "
+            "a supervised model (kind fuzzyartmap)\n");
+  SupervisedModel model = supervisedWine(MatchTracking::kPlus, true);
+  model.classes = {"0", "1", "2"};
+  saveSupervisedModel(path, model);
+  EXPECT_EQ(errorOf(ErrorKind::kBadModelFile, [&] { loadModel(path); }),
+            "Bad modelfile: " + path + "\nINFO: Line 2: a supervised model (kind fuzzyartmap), not a Fuzzy ART "
+            "model (kind fuzzyart)\n");
+  const std::string good = readFile(path);
+  const size_t category = good.find("\ncategories ") + 1;
+  const size_t label = good.find(' ', good.find('\n', category) + 1) + 1;
+  const std::pair<std::string, std::string> bad[] = {
+      {testing::replaceAll(good, "epsilon 0.001000000000001", "epsilon -1"), "Line 17: epsilon -1 is below 0"},
+      {testing::replaceAll(good, "MT+", "MT"), "Line 18: \"MT\" is not MT+, MT- or MT0"},
+      {testing::replaceAll(good, "beta 0.5", "beta 1.5"), "Line 10: beta 1.5 is above 1"},
+      {testing::replaceAll(good, "whole 3 0 1 2", "whole 3 0 1 01"), "Line 19: two classes are equal"},
+      {testing::replaceAll(good, "whole 3 0 1 2", "number 3 0 -0 2"), "Line 19: two classes are equal"},
+      {testing::replaceAll(good, "whole 3 0 1 2", "text 3 0 1 %2"), "Line 19: \"%2\" is not an escaped class"},
+      {testing::replaceAll(good, "whole 3 0 1 2", "whole 4 0 1 2"),
+       "Line 19: values after the count of the classes: 3, expected \"4\""},
+      {good.substr(0, label) + "3" + good.substr(label + 1), "Line 21: class 3 is not between 0 and 2"},
+  };
+  for (const auto& [bytes, info] : bad) {
+    writeFile(path, bytes);
+    EXPECT_EQ(errorOf(ErrorKind::kBadModelFile, [&] { loadSupervisedModel(path); }),
+              "Bad modelfile: " + path + "\nINFO: " + info + "\n");
+  }
+  model.classes = {"0", "1"};
+  EXPECT_NE(errorOf(ErrorKind::kBadModelFile, [&] { saveSupervisedModel(path, model); }).find("is not between 0 and 1"),
+            std::string::npos);
+  model.classes = {"a", "b", "a"};
+  model.classKind = ClassKind::kText;
+  EXPECT_NE(errorOf(ErrorKind::kBadModelFile, [&] { saveSupervisedModel(path, model); }).find("two classes are equal"),
+            std::string::npos);
 }
 
 }  // namespace

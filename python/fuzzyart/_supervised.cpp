@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 
+#include "_binding.h"
 #include "base/output_file.h"
 #include "results/model_format.h"
 #include "results/model_reader.h"
@@ -26,89 +27,14 @@
 
 namespace py = pybind11;
 using namespace fuzzyart;
+using namespace fuzzyart::binding;
 
 namespace {
 
-using Rows = py::array_t<float, py::array::c_style | py::array::forcecast>;
 using Labels = py::array_t<int32_t, py::array::c_style | py::array::forcecast>;
 
 constexpr const char* kArrayName = "X";
 constexpr size_t kBlockRows = 4096;
-
-PyObject* fuzzyArtError = nullptr;
-
-// The same Python exceptions as FuzzyART's for the same library errors.
-PyObject* pythonTypeOf(ErrorKind kind) {
-  switch (kind) {
-    case ErrorKind::kDivisionByZero:
-    case ErrorKind::kTooManyCategories:
-    case ErrorKind::kNoCategory:
-      return fuzzyArtError;
-    case ErrorKind::kFileAccess:
-    case ErrorKind::kWriteFailed:
-      return PyExc_OSError;
-    case ErrorKind::kOutOfMemory:
-      return PyExc_MemoryError;
-    case ErrorKind::kCancelled:
-      return PyExc_KeyboardInterrupt;
-    default:
-      return PyExc_ValueError;
-  }
-}
-
-// Polls for signals every 50 ms at most and reports every pass to a Python
-// callable; an exception of either is raised again once the GIL is back.
-class PythonObserver final : public Observer {
- public:
-  explicit PythonObserver(py::object progress = py::none()) : progress_(std::move(progress)) {}
-
-  bool onRow(RowLoop, int64_t, int) override {
-    if ((++rows_ & 63) != 0) return true;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastPoll_ < std::chrono::milliseconds(50)) return !pending_;
-    lastPoll_ = now;
-    py::gil_scoped_acquire gil;
-    if (!pending_ && PyErr_CheckSignals() != 0) pending_.emplace();
-    return !pending_;
-  }
-  void onPassStart(int pass, int categories, float beta) override { report("start", pass, categories, beta); }
-  void onPassEnd(int pass, int categories) override { report("end", pass, categories, 0.0f); }
-
-  void raisePending() {
-    if (!pending_) return;
-    py::error_already_set error = std::move(*pending_);
-    pending_.reset();
-    throw error;
-  }
-
- private:
-  void report(const char* event, int pass, int categories, float beta) {
-    if (progress_.is_none() || pending_) return;
-    py::gil_scoped_acquire gil;
-    try {
-      progress_(event, pass, categories, beta);
-    } catch (py::error_already_set& error) {
-      pending_.emplace(std::move(error));
-    }
-  }
-
-  py::object progress_;
-  int64_t rows_ = 0;
-  std::chrono::steady_clock::time_point lastPoll_ = std::chrono::steady_clock::now();
-  std::optional<py::error_already_set> pending_;
-};
-
-template <typename Work>
-void withoutGil(PythonObserver& observer, Work&& work) {
-  try {
-    py::gil_scoped_release release;
-    work();
-  } catch (const Error& error) {
-    if (error.kind() == ErrorKind::kCancelled) observer.raisePending();
-    throw;
-  }
-  observer.raisePending();
-}
 
 // Raw rows scaled into input vectors a block at a time.
 class ScaledRows final : public RowSource {
@@ -176,22 +102,6 @@ SupervisedParameters parametersOf(const py::dict& p) {
   return parameters;
 }
 
-int columnCount(const Rows& rows) {
-  if (rows.ndim() != 2) throw py::value_error("Expected a 2-D array of rows");
-  if (rows.shape(1) > kMaxInputLength) throw py::value_error("Too many datacolumnes. Max:8192");
-  return static_cast<int>(rows.shape(1));
-}
-
-void checkFinite(const Rows& rows) {
-  const float* values = rows.data();
-  for (int64_t i = 0; i < rows.size(); ++i) {
-    if (!std::isfinite(values[i])) {
-      const int64_t columns = rows.shape(1);
-      throw py::value_error(std::string("Input contains ") + (std::isnan(values[i]) ? "NaN" : "infinity") +
-                            " at row " + std::to_string(i / columns) + ", column " + std::to_string(i % columns));
-    }
-  }
-}
 
 template <typename T>
 py::array_t<T> arrayOf(const std::vector<T>& values) {
@@ -371,15 +281,7 @@ struct EngineModel {
 PYBIND11_MODULE(_supervised, m) {
   m.doc() = "The fuzzyart library's supervised network; use fuzzyart.FuzzyARTMAP instead.";
   fuzzyArtError = py::module_::import("fuzzyart._engine").attr("FuzzyARTError").ptr();
-  py::register_exception_translator([](std::exception_ptr p) {
-    try {
-      if (p) std::rethrow_exception(p);
-    } catch (const Error& error) {
-      std::string text = error.what();
-      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-      PyErr_SetString(pythonTypeOf(error.kind()), text.c_str());
-    }
-  });
+  translateLibraryErrors();
 
   py::class_<EngineModel>(m, "Model")
       .def_static("measure", &EngineModel::measure, py::arg("x"), py::arg("parameters"))
